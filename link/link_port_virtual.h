@@ -1,0 +1,28 @@
+// The native line primitives: the PC end of an in-process (or shared-memory) virtual cable,
+// with what tests need to watch and disturb it.
+#pragma once
+
+#include "link/link_port.h"
+
+#include <cstdint>
+#include <vector>
+
+struct VirtualCable;
+
+// The cable the line primitives drive from now on; OpenLinkPort fails while there is none.
+void AttachVirtualPort(VirtualCable* cable);
+
+// Line writes are kept in order while recording is on.
+void RecordLinkWrites(bool on);
+std::vector<LinkLines> RecordedLinkWrites();
+void ClearRecordedLinkWrites();
+
+struct VirtualPortCounters {
+    std::uint64_t writes = 0;
+    std::uint64_t reads = 0;
+};
+VirtualPortCounters VirtualPortCounts();
+void ResetVirtualPortCounts();
+
+// While set, every status read fails as GetCommModemStatus would.
+void FailStatusReads(bool fail);

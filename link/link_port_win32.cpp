@@ -1,0 +1,53 @@
+#include "link/link_port.h"
+#include "link/link_port_win32.h"
+#include "link/link_state.h"
+#include "ui/main_window_handle.h"
+
+HANDLE LinkPort = nullptr;
+
+bool OpenLinkPort() {
+    LinkPort = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
+    if (LinkPort == INVALID_HANDLE_VALUE)
+        return false;
+    DCB dcb;
+    GetCommState(LinkPort, &dcb);
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = 9600;
+    dcb.fBinary = 1;
+    dcb.fParity = 0;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fAbortOnError = 0;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    // No byte ever passes the UART; one stop bit is the framing every port accepts with 8 bits.
+    dcb.StopBits = ONESTOPBIT;
+    // DTR and RTS keep the control modes the port reported, so the wires stay as they are.
+    SetCommState(LinkPort, &dcb);
+    return true;
+}
+
+void SetLinkLines(LinkLines lines) {
+    EscapeCommFunction(LinkPort, (lines & 2) ? SETRTS : CLRRTS);
+    EscapeCommFunction(LinkPort, (lines & 1) ? SETDTR : CLRDTR);
+}
+
+LinkLines ReadLinkLines() {
+    DWORD status = 0;
+    if (!GetCommModemStatus(LinkPort, &status)) {
+        // Shown once: the job gives the link up, so no later poll comes back here.
+        if (GiveUpOnStatusReadFailure())
+            MessageBoxA(mainWindow, "There was an error calling GetCommModemStatus", "Calquin",
+                        MB_OK);
+        return 3;
+    }
+    LinkLines lines = 0;
+    if (status & MS_CTS_ON)
+        lines |= 1;
+    if (status & MS_DSR_ON)
+        lines |= 2;
+    return lines;
+}

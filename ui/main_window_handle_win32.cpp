@@ -1,0 +1,3 @@
+#include "ui/main_window_handle.h"
+
+HWND mainWindow = nullptr;
