@@ -1,0 +1,9 @@
+// Sending one variable file, entry by entry. True: the caller goes on with its next file
+// (or entry); false: the batch (or file) ends.
+#pragma once
+
+#include <cstdint>
+
+bool SendFile(const char* path);
+// `entry` points at a VariableEntry inside the file buffer that SendFile owns.
+bool SendVariable(const std::uint8_t* entry);

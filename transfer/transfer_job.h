@@ -1,0 +1,20 @@
+// The frame of every transfer job (Send..., Resend, a drop): the batch of files, the EOT,
+// and the job's end. Collecting the paths is the platform's part.
+#pragma once
+
+// Heap copy of the path the most recent job started to send; null before the first.
+extern char* lastFilePath;
+// Id of the job thread the main window regards as running; 0 when none.
+extern unsigned long workerThreadId;
+
+// The next path of the batch, or null when there are no more.
+using NextJobPath = const char* (*)(void* context);
+
+// Job start: bytesSent to 0 and a fresh link state. Call before collecting the paths.
+void BeginTransferJob();
+// Sends each path in turn (storing it in lastFilePath first when `storesLastPath`), stops at
+// the first file that ends the batch, and sends the EOT when payload went out. A given-up link
+// sends no EOT; the user is told when the calculator stopped answering.
+void SendBatch(NextJobPath next, void* context, bool storesLastPath);
+// Job end: the IDOK button reads "Close" and workerThreadId is 0.
+void EndTransferJob();
