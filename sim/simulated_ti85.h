@@ -1,0 +1,87 @@
+// A TI-85 in receive mode on the far end of a virtual cable: it answers the PC's packets as the
+// calculator does (machine id 0x85), records every packet and every variable it took, and can
+// misbehave on request.
+#pragma once
+
+#include "sim/calculator_link.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct Ti85Options {
+    CalculatorLinkOptions link;
+    // Variables to decline, by the order of their headers in the session (0 = the first VAR
+    // taken): the SKIP reason to answer with (1 exit, 2 skip, 3 memory full, or any byte).
+    std::map<int, std::uint8_t> skipReasons;
+    // The next this many packets of the PC are answered with 05 5A 00 00 instead of an ACK,
+    // whatever their checksum, so that the PC sends them again.
+    int rejectPackets = 0;
+    // The session ends after the ACK of an EOT, or after the ACK of a backup's third chunk.
+    // With this set it goes on receiving instead (a calculator put back in receive mode).
+    bool keepReceiving = false;
+};
+
+struct PacketRecord {
+    LinkDirection direction;
+    std::uint8_t machineId;
+    std::uint8_t command;
+    std::uint16_t length;
+    bool checksumGood; // true for header-only packets
+    std::string name;  // a VAR's name, as far as it lies inside the payload
+    std::vector<std::uint8_t> payload;
+};
+
+struct ReceivedVariable {
+    std::vector<std::uint8_t> header;              // the VAR payload
+    std::vector<std::vector<std::uint8_t>> chunks; // one DATA payload, or a backup's three
+    bool backup = false;
+    std::string name;
+};
+
+class SimulatedTi85 {
+  public:
+    SimulatedTi85(VirtualCable& cable, Ti85Options options = {});
+    ~SimulatedTi85(); // stops and joins
+
+    // Receive mode, on a thread of its own.
+    void Start();
+    // Ends the thread (any wait ends at once) and joins it.
+    void Stop();
+    // Waits until the session has ended (EOT acknowledged, backup taken, or the link failed);
+    // false at the deadline.
+    bool WaitUntilDone(std::chrono::steady_clock::time_point deadline);
+    // Waits until this many packets have been recorded; false at the deadline.
+    bool WaitForPackets(std::size_t count, std::chrono::steady_clock::time_point deadline);
+    bool Done() const;
+
+    // Misbehaviour while running (any thread).
+    void RejectPackets(int count);
+    void SkipVariable(int index, std::uint8_t reason);
+    void Unplug(); // stops answering mid-byte, as if the cable were pulled
+    void Replug(); // answers again, from a fresh packet
+
+    std::vector<PacketRecord> Packets() const;
+    std::vector<ReceivedVariable> Variables() const;
+    int EotCount() const;
+    CalculatorLink& Link() { return link; }
+
+  private:
+    void Run();
+
+    CalculatorLink link;
+    Ti85Options options;
+    std::thread thread;
+    mutable std::mutex lock;
+    std::condition_variable changed;
+    std::vector<PacketRecord> packets;
+    std::vector<ReceivedVariable> variables;
+    int eots = 0;
+    bool done = false;
+};
