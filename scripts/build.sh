@@ -6,7 +6,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${CALQUIN_BUILD_JOBS:-$(nproc)}
 
 cmake -S "$root" -B "$root/build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCALQUIN_NATIVE_BUILD="$root/build/native" >/dev/null
 cmake --build "$root/build/win32" -j "$jobs"
 
 cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
