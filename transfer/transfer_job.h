@@ -16,5 +16,8 @@ void BeginTransferJob();
 // the first file that ends the batch, and sends the EOT when payload went out. A given-up link
 // sends no EOT; the user is told when the calculator stopped answering.
 void SendBatch(NextJobPath next, void* context, bool storesLastPath);
+// Resend's batch: lastFilePath alone, left as it is. Before any job has stored a path it sends
+// nothing and shows the open-failure message with "(no file has been sent yet)" for the path.
+void ResendLastFile();
 // Job end: the IDOK button reads "Close" and workerThreadId is 0.
 void EndTransferJob();

@@ -1,0 +1,34 @@
+#include "transfer/file_reader.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+FileReadResult ReadWholeFile(const char* path, std::uint8_t** data, std::uint32_t* size) {
+    // Share mode 0: nobody else may have the file open while it is read.
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return FileReadResult::OpenFailed;
+    DWORD expected = GetFileSize(file, nullptr);
+    if (expected == INVALID_FILE_SIZE) {
+        CloseHandle(file);
+        return FileReadResult::ReadFailed;
+    }
+    std::uint8_t* buffer = static_cast<std::uint8_t*>(std::malloc(expected));
+    if (!buffer && expected != 0) {
+        CloseHandle(file);
+        return FileReadResult::ReadFailed;
+    }
+    DWORD count = 0;
+    ReadFile(file, buffer, expected, &count, nullptr);
+    // The file is never held open while it is sent; only the count decides.
+    CloseHandle(file);
+    if (count != expected) {
+        std::free(buffer);
+        return FileReadResult::ReadFailed;
+    }
+    *data = buffer;
+    *size = expected;
+    return FileReadResult::Read;
+}

@@ -1,0 +1,102 @@
+#include "transfer/file_sender.h"
+
+#include "link/link_state.h"
+#include "protocol/packet.h"
+#include "transfer/file_reader.h"
+#include "transfer/variable_file.h"
+#include "ui/message_box.h"
+#include "ui/status_display.h"
+
+#include <cstdlib>
+#include <initializer_list>
+
+namespace {
+// The SKIP reasons a TI-85 gives when it declines a variable.
+constexpr std::uint8_t kSkipExit = 1;       // the user chose to exit on the calculator
+constexpr std::uint8_t kSkipThisOne = 2;    // the user chose to skip this variable
+constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
+
+// A declined variable: only "skip this one" lets the file go on.
+bool GoesOnAfterSkip(std::uint8_t reason) {
+    if (reason == kSkipMemoryFull)
+        ShowErrorMessage("The calculator is out of memory.");
+    return reason == kSkipThisOne;
+}
+
+// Chunks 2 and 3, each behind the one before; then the backup has ended the file.
+void SendRemainingChunks(const std::uint8_t* chunk1) {
+    const std::uint8_t* chunk = chunk1;
+    for (const char* label : {"Chunk2", "Chunk3"}) {
+        ShowVariableName(label);
+        chunk = BlockAfter(chunk);
+        SendPacket(DATA, chunk, true);
+        if (LinkGivenUp())
+            return;
+    }
+    bytesSent = 0;
+}
+
+bool SendEntry(const std::uint8_t* entry, void*) {
+    return SendVariable(entry);
+}
+
+void ReportRefusedFile(FileCheck check, const char* path) {
+    if (check == FileCheck::WrongSignature)
+        ShowErrorMessage("File: %s has incorrect signature", path);
+    else
+        ShowErrorMessage("File: %s is damaged or truncated", path);
+}
+} // namespace
+
+bool SendVariable(const std::uint8_t* entry) {
+    const std::uint8_t* data = EntryDataBlock(entry);
+    SendPacket(VAR, entry, true);
+    if (LinkGivenUp())
+        return false;
+    bool backup = IsBackupEntry(entry);
+    if (backup)
+        ShowVariableName("Chunk1");
+    bool declined = false;
+    std::uint8_t answer = ReadVariableReply(&declined);
+    if (LinkGivenUp())
+        return false;
+    SendAck();
+    if (LinkGivenUp())
+        return false;
+    if (declined)
+        return GoesOnAfterSkip(answer) && !backup; // a backup's chunks cannot be stepped over
+    if (answer != CTS)
+        return false;
+    SendPacket(DATA, data, true);
+    if (LinkGivenUp())
+        return false;
+    if (!backup)
+        return true;
+    SendRemainingChunks(data);
+    return false;
+}
+
+bool SendFile(const char* path) {
+    std::uint8_t* bytes = nullptr;
+    std::uint32_t size = 0;
+    switch (ReadWholeFile(path, &bytes, &size)) {
+    case FileReadResult::OpenFailed:
+        ShowErrorMessage("Error opening file: %s", path);
+        return true;
+    case FileReadResult::ReadFailed:
+        ShowErrorMessage("Error while reading file: %s", path);
+        return true;
+    case FileReadResult::Read:
+        break;
+    }
+    VariableFile file{bytes, size};
+    // The whole walk is checked before anything goes out, so a damaged file sends nothing.
+    FileCheck check = CheckVariableFile(file);
+    bool goOn = true;
+    if (check != FileCheck::Sound)
+        ReportRefusedFile(check, path);
+    else
+        goOn = WalkEntries(file, SendEntry, nullptr) && !LinkGivenUp();
+    std::free(bytes);
+    return goOn;
+}
