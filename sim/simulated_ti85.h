@@ -20,8 +20,9 @@ struct Ti85Options {
     // Variables to decline, by the order of their headers in the session (0 = the first VAR
     // taken): the SKIP reason to answer with (1 exit, 2 skip, 3 memory full, or any byte).
     std::map<int, std::uint8_t> skipReasons;
-    // The next this many packets of the PC are answered with 05 5A 00 00 instead of an ACK,
-    // whatever their checksum, so that the PC sends them again.
+    // The next this many packets of the PC that await an answer (VAR, DATA, EOT) are answered
+    // with 85 5A 00 00 instead of an ACK, whatever their checksum, so that the PC sends them
+    // again. A packet with a wrong checksum is always answered so.
     int rejectPackets = 0;
     // The session ends after the ACK of an EOT, or after the ACK of a backup's third chunk.
     // With this set it goes on receiving instead (a calculator put back in receive mode).
@@ -50,7 +51,8 @@ class SimulatedTi85 {
     SimulatedTi85(VirtualCable& cable, Ti85Options options = {});
     ~SimulatedTi85(); // stops and joins
 
-    // Receive mode, on a thread of its own.
+    // Receive mode, on a thread of its own. Start, Stop and Replug are for one controlling
+    // thread; Start again after a session has ended begins a new one.
     void Start();
     // Ends the thread (any wait ends at once) and joins it.
     void Stop();
@@ -66,6 +68,10 @@ class SimulatedTi85 {
     void SkipVariable(int index, std::uint8_t reason);
     void Unplug(); // stops answering mid-byte, as if the cable were pulled
     void Replug(); // answers again, from a fresh packet
+    // Why the last session ended early: empty after an EOT or a backup (or while running),
+    // "unplugged", "stopped", "deadline" when the link failed, or the PC's protocol error
+    // (a packet the calculator did not expect, after which it stops answering).
+    std::string Failure() const;
 
     std::vector<PacketRecord> Packets() const;
     std::vector<ReceivedVariable> Variables() const;
@@ -74,6 +80,15 @@ class SimulatedTi85 {
 
   private:
     void Run();
+    bool RunSession();
+    bool ReceiveFromPc(PacketRecord* packet);
+    bool ReceiveAnswerable(PacketRecord* packet);
+    bool SendToPc(std::uint8_t command, const std::vector<std::uint8_t>& payload = {});
+    bool TakeRejection();
+    bool SkipReason(std::uint8_t* reason);
+    bool Fail(const std::string& why);
+    void Record(const PacketRecord& packet);
+    void LaunchSession();
 
     CalculatorLink link;
     Ti85Options options;
@@ -84,4 +99,7 @@ class SimulatedTi85 {
     std::vector<ReceivedVariable> variables;
     int eots = 0;
     bool done = false;
+    bool started = false;
+    int varsTaken = 0; // VAR headers acknowledged since Start, the index of skipReasons
+    std::string failure;
 };

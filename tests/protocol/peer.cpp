@@ -1,0 +1,40 @@
+#include "tests/protocol/peer.h"
+
+#include "protocol/packet.h"
+#include "ui/recorded_ui.h"
+
+bool ReceivePacketBytes(CalculatorLink& link, std::vector<std::uint8_t>* bytes) {
+    std::size_t start = bytes->size();
+    std::uint8_t byte;
+    for (int i = 0; i < 4; ++i) {
+        if (!link.ReceiveByte(&byte))
+            return false;
+        bytes->push_back(byte);
+    }
+    std::size_t length = (*bytes)[start + 2] | (*bytes)[start + 3] << 8;
+    for (std::size_t i = 0; length != 0 && i < length + 2; ++i) {
+        if (!link.ReceiveByte(&byte))
+            return false;
+        bytes->push_back(byte);
+    }
+    return true;
+}
+
+bool SendBytes(CalculatorLink& link, const std::vector<std::uint8_t>& bytes) {
+    for (std::uint8_t byte : bytes)
+        if (!link.SendByte(byte))
+            return false;
+    return true;
+}
+
+std::vector<std::uint8_t> LengthBlock(const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> block = {static_cast<std::uint8_t>(payload.size() & 0xFF),
+                                       static_cast<std::uint8_t>(payload.size() >> 8)};
+    block.insert(block.end(), payload.begin(), payload.end());
+    return block;
+}
+
+void ResetPacketLayerRecords() {
+    bytesSent = 0;
+    ClearRecordedUi();
+}
