@@ -1,11 +1,48 @@
+#include "app/app_instance.h"
+#include "app/main_window.h"
+#include "app/port_dialogs.h"
+#include "app/settings_key.h"
 #include "link/link_port.h"
 #include "link/link_port_win32.h"
+#include "ui/control_ids.h"
 
-#include <windows.h>
+#include <commctrl.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (!OpenLinkPort())
+namespace {
+// How long a job still running when the main window ends is given to stop.
+constexpr DWORD kJobStopWait = 5000;
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    appInstance = instance;
+    InitCommonControls();
+    SettingsKey settings(HKEY_CURRENT_USER, "Software\\Morvane\\Calquin");
+
+    DWORD port = settings.ReadDword("COMport", 0);
+    if (port == 0) {
+        INT_PTR choice =
+            DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, PortDialogProc, 0);
+        // Quit, Escape, OK with nothing selected, or no dialog at all (-1).
+        if (choice <= 0)
+            return -1;
+        port = static_cast<DWORD>(choice);
+    }
+    portName[3] = static_cast<char>('0' + port);
+
+    if (!OpenLinkPort()) {
+        MessageBoxA(nullptr,
+                    "Could not allocate COM port.\nCheck if another copy of Calquin is running. "
+                    "Exiting...",
+                    "Calquin", MB_ICONERROR);
         return -1;
-    CloseHandle(LinkPort);
+    }
+
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+
+    // The port is never closed under a running job; one that will not stop is ended with the
+    // process, which closes the port after it.
+    if (StopJobForClosing(kJobStopWait))
+        CloseHandle(LinkPort);
+    settings.WriteDword("COMport", static_cast<DWORD>(portName[3] - '0'));
     return 0;
 }

@@ -1,0 +1,133 @@
+#include "transfer/transfer_jobs_win32.h"
+
+#include "transfer/transfer_job.h"
+#include "ui/main_window_handle.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr DWORD kFileNamesSize = 2048;
+
+// Wine's file dialog stops appearing after a few dozen threads have shown it, unless each
+// thread enters COM's multithreaded apartment first. Windows needs no such thing.
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// Fills `names` with the dialog's selection; false when the user picked nothing.
+bool PickFiles(char* names) {
+    OPENFILENAMEA dialog;
+    std::memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = mainWindow;
+    dialog.hInstance = nullptr;
+    dialog.lpstrFilter = "TI-85 Files\0*.85?\0";
+    dialog.lpstrCustomFilter = nullptr;
+    dialog.nMaxCustFilter = 0;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = names;
+    dialog.nMaxFile = kFileNamesSize;
+    dialog.lpstrFileTitle = nullptr;
+    dialog.nMaxFileTitle = 0;
+    dialog.lpstrInitialDir = nullptr;
+    dialog.lpstrTitle = "Select TI-85 file(s)";
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY;
+    dialog.lpstrDefExt = "85s";
+
+    bool underWine = RunningUnderWine();
+    if (underWine)
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BOOL picked = GetOpenFileNameA(&dialog);
+    if (underWine)
+        CoUninitialize();
+    return picked != FALSE;
+}
+
+// The dialog's answer: one full path, or a folder followed by bare file names (sent as they
+// stand, relative to the folder the dialog has made current), ended by an empty string.
+struct Selection {
+    const char* next;
+    const char* end;
+};
+
+Selection ParseSelection(const char* names, const char* end) {
+    std::size_t firstLength = strnlen(names, end - names);
+    if (names + firstLength == end)
+        return {end, end}; // unterminated: no answer
+    const char* behindFirst = names + firstLength + 1;
+    if (behindFirst < end && *behindFirst != '\0')
+        return {behindFirst, end}; // the folder, then the file names
+    return {names, behindFirst};   // one full path
+}
+
+const char* NextSelectedPath(void* context) {
+    Selection* selection = static_cast<Selection*>(context);
+    if (selection->next >= selection->end || *selection->next == '\0')
+        return nullptr;
+    std::size_t length = strnlen(selection->next, selection->end - selection->next);
+    if (selection->next + length == selection->end)
+        return nullptr; // unterminated: not part of the answer
+    const char* path = selection->next;
+    selection->next += length + 1;
+    return path;
+}
+
+struct DroppedFiles {
+    HDROP drop;
+    UINT count;
+    UINT index;
+    std::string path;
+};
+
+// Each path is fetched whole, however long: its length is asked first.
+const char* NextDroppedPath(void* context) {
+    DroppedFiles* files = static_cast<DroppedFiles*>(context);
+    if (files->index >= files->count)
+        return nullptr;
+    UINT length = DragQueryFileA(files->drop, files->index, nullptr, 0);
+    files->path.assign(length + 1, '\0');
+    DragQueryFileA(files->drop, files->index, &files->path[0], length + 1);
+    files->path.resize(std::strlen(files->path.c_str()));
+    ++files->index;
+    return files->path.c_str();
+}
+
+// The main window closes the thread's handle and lets the next job start once the thread
+// has ended; nothing may follow this but the return.
+DWORD EndJob() {
+    EndTransferJob();
+    PostMessageA(mainWindow, WM_JOB_ENDED, 0, 0);
+    return 0;
+}
+} // namespace
+
+DWORD WINAPI SendJob(LPVOID) {
+    BeginTransferJob();
+    char names[kFileNamesSize] = {}; // zeroed whole, so that the parsing never runs past it
+    if (PickFiles(names)) {
+        Selection selection = ParseSelection(names, names + kFileNamesSize);
+        SendBatch(NextSelectedPath, &selection, true);
+    }
+    return EndJob();
+}
+
+DWORD WINAPI ResendJob(LPVOID) {
+    BeginTransferJob();
+    ResendLastFile();
+    return EndJob();
+}
+
+DWORD WINAPI DropJob(LPVOID drop) {
+    BeginTransferJob();
+    DroppedFiles files{static_cast<HDROP>(drop), 0, 0, std::string()};
+    files.count = DragQueryFileA(files.drop, 0xFFFFFFFF, nullptr, 0);
+    SendBatch(NextDroppedPath, &files, true);
+    DragFinish(files.drop);
+    return EndJob();
+}
