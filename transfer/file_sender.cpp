@@ -11,12 +11,12 @@
 #include <initializer_list>
 
 namespace {
-// The SKIP reasons a TI-85 gives when it declines a variable.
-constexpr std::uint8_t kSkipExit = 1;       // the user chose to exit on the calculator
+// The SKIP reasons a TI-85 gives when it declines a variable (1: the user chose to exit).
 constexpr std::uint8_t kSkipThisOne = 2;    // the user chose to skip this variable
 constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
 
-// A declined variable: only "skip this one" lets the file go on.
+// A declined variable: only "skip this one" lets the file go on; exit, a full memory and any
+// reason the program does not know end the file and the batch.
 bool GoesOnAfterSkip(std::uint8_t reason) {
     if (reason == kSkipMemoryFull)
         ShowErrorMessage("The calculator is out of memory.");

@@ -1,6 +1,6 @@
 // A bounded, deterministic mutation run over the reader, under the suite's sanitizers.
 #include "tests/fuzz/reader_exercise.h"
-#include "tests/transfer/sample_files.h"
+#include "tests/fuzz/reader_seeds.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,7 @@
 #include <random>
 
 namespace {
-constexpr int kRuns = 40000;
-
-std::vector<Bytes> Seeds() {
-    return {
-        VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}),
-        VariableFileOf({Entry("ONE", Pattern(20)), Entry("TWO", {}), Entry("SIX", Pattern(9))}),
-        VariableFileOf({Entry("V", Pattern(3)), BackupEntry(Pattern(8), Pattern(5), Pattern(7)),
-                        Entry("BEHIND", Pattern(2))}),
-        VariableFileOf({Entry(Bytes{0x01}, Pattern(2)), Entry(Bytes{}, {})}, {0, Pattern(9)}),
-    };
-}
+constexpr int kRuns = 200000;
 
 // Values that sit on the edges of the reader's sums.
 std::uint16_t EdgeLength(std::mt19937& random, std::size_t size) {
@@ -70,7 +60,7 @@ void Mutate(Bytes* file, std::mt19937& random) {
 
 TEST(ReaderMutation, NoFileMakesTheReaderLeaveItsBufferAndAcceptedFilesWalkToTheEnd) {
     std::mt19937 random(85);
-    std::vector<Bytes> seeds = Seeds();
+    std::vector<Bytes> seeds = ReaderSeeds();
     int sound = 0, damaged = 0, wrong = 0;
     for (int run = 0; run < kRuns; ++run) {
         Bytes file = seeds[static_cast<std::size_t>(run) % seeds.size()];
