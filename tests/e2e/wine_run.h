@@ -1,0 +1,57 @@
+// A Windows program run in the test's Wine session (tests/wine/session.sh), watched from the
+// native test: its output goes to a file, its end is awaited with a deadline, and it is ended
+// by its PID when a test gives up on it.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// The session's state folder, the Win32 build's folder and the source tree, as the build set
+// them.
+std::string WineSessionDirectory();
+std::string Win32BuildFile(const std::string& relative);
+std::string SourceFile(const std::string& relative);
+
+class WineRun {
+  public:
+    // Starts `command` (program and arguments) in the session with these extra environment
+    // entries ("NAME=value") in `directory`, its output (stdout and stderr) in `outputPath`.
+    WineRun(const std::vector<std::string>& command, const std::vector<std::string>& environment,
+            const std::string& directory, const std::string& outputPath,
+            std::chrono::seconds limit = std::chrono::seconds(120));
+    ~WineRun(); // ends the program if it still runs
+    WineRun(const WineRun&) = delete;
+    WineRun& operator=(const WineRun&) = delete;
+
+    bool Started() const { return pid > 0; }
+    // False when the program still runs at the deadline.
+    bool Wait(std::chrono::steady_clock::time_point deadline);
+    bool Running();
+    // The exit code as Linux sees it (a Windows -1 reads as 255); -1 while running or killed.
+    int ExitCode() const { return exitCode; }
+    std::string Output() const;
+    void Stop();
+
+  private:
+    void Reap(int status);
+
+    pid_t pid = -1;
+    int exitCode = -1;
+    std::string outputPath;
+};
+
+std::chrono::steady_clock::time_point SecondsFromNow(int seconds);
+
+// A fresh folder under /tmp, removed with its contents at the end of the test.
+class TemporaryFolder {
+  public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    const std::string& Path() const { return path; }
+    std::string File(const std::string& name) const { return path + "/" + name; }
+
+  private:
+    std::string path;
+};

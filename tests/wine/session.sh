@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# A Wine session for tests: a private prefix (made once per state directory and kept), a
+# private Xvfb, a persistent wineserver, and COM1-COM4 mapped to pseudo-terminals the session
+# holds. Every Wine process it starts carries the serial-port guard (LD_PRELOAD), which keeps
+# Wine away from the machine's own /dev/ttyS* and gives the test's device its modem lines.
+#
+#   session.sh start <state-dir> --preload <dir> [--no-display]
+#       <dir> holds lib/<multiarch>/libcalquin_guard.so (the native build's preload/ folder).
+#   session.sh run <state-dir> [--timeout <seconds>] <program> [arguments...]
+#       Runs a Windows program in the session; exits with its exit code (-1 reads as 255).
+#       CALQUIN_CABLE / CALQUIN_CABLE_DEVICE in the caller's environment pass through.
+#   session.sh port <state-dir> <1-4> pty|missing
+#       Points COMn at its pseudo-terminal again, or at a path that does not exist.
+#   session.sh device <state-dir> <1-4>   prints the device path that COMn is mapped to.
+#   session.sh env <state-dir>            prints the session's environment as shell exports.
+#   session.sh stop <state-dir>           stops what start started, by PID.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+ports=(1 2 3 4)
+
+die() {
+    echo "wine session: $*" >&2
+    exit 1
+}
+
+# wait_until <seconds> <command...>: polls the command until it succeeds or the time is up.
+wait_until() {
+    local rounds=$(($1 * 20))
+    shift
+    until "$@"; do
+        ((rounds-- > 0)) || return 1
+        sleep 0.05
+    done
+}
+
+# A PID recorded by this session that still runs as one of its processes (never a recycled PID).
+session_pid() {
+    local file=$state/$1.pid pid
+    [ -f "$file" ] || return 1
+    pid=$(cat "$file")
+    [ -n "$pid" ] && [ -r "/proc/$pid/environ" ] || return 1
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null |
+        grep -qxF "CALQUIN_WINE_SESSION=$state" || return 1
+    echo "$pid"
+}
+
+# Gone, or a zombie waiting for its new parent to reap it.
+not_running() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 0
+    stat=${stat##*) }
+    [ "${stat:0:1}" = Z ]
+}
+
+stop_pid() {
+    local name=$1 pid
+    if pid=$(session_pid "$name"); then
+        kill -TERM "$pid" 2>/dev/null || true
+        wait_until 5 not_running "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    fi
+    rm -f "$state/$name.pid"
+}
+
+stop_session() {
+    local pid
+    if pid=$(session_pid wineserver); then
+        # Ends every Wine process of this prefix (they are all ours), then the server.
+        guard=$(cat "$state/guard")
+        WINEPREFIX=$state/prefix guarded timeout 20 wineserver -k 2>/dev/null || true
+    fi
+    stop_pid wineserver # a persistent server outlives -k; on TERM it saves the registry
+    stop_pid xvfb
+    stop_pid ports
+    rm -f "$state/env"
+}
+
+# The Wine environment of the session; the guard only for Wine's own processes.
+wine_environment() {
+    export CALQUIN_WINE_SESSION=$state
+    export WINEPREFIX=$state/prefix
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export CALQUIN_GUARD_LOG=$state/guard.log
+}
+
+guarded() { LD_PRELOAD=$guard "$@"; }
+
+# Refuses to go on unless the guard is loaded into 64-bit and 32-bit processes alike: the
+# dynamic loader only warns when a preload can't be loaded.
+check_guard() {
+    local lib
+    for lib in x86_64-linux-gnu i386-linux-gnu; do
+        [ -f "$preload/lib/$lib/libcalquin_guard.so" ] ||
+            die "the guard $preload/lib/$lib/libcalquin_guard.so is missing (build the native tree)"
+    done
+    : >"$state/guard.log"
+    guarded wine --version >/dev/null 2>&1 || die "wine does not start"
+    grep -q "^loaded .* path=$(readlink -f /bin/sh)\$" "$state/guard.log" ||
+        die "the guard is not loaded into 64-bit programs"
+    grep -q '^loaded .* path=.*/wine$' "$state/guard.log" ||
+        die "the guard is not loaded into Wine's 32-bit loader"
+}
+
+write_settings() {
+    local n file=$state/settings.reg
+    {
+        echo "REGEDIT4"
+        echo
+        echo "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]"
+        for n in "${ports[@]}"; do echo "\"COM$n\"=\"$state/ports/com$n\""; done
+        echo
+        # Without a window manager, Wine waits 2 s whenever it hides a managed window.
+        echo "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]"
+        echo "\"Managed\"=\"N\""
+    } >"$file"
+    echo "$file"
+}
+
+# The prefix is made once and kept: with its ports mapped, the next server start only refreshes it.
+make_prefix() {
+    [ -f "$state/prefix/.calquin-ready" ] && return 0
+    rm -rf "$state/prefix"
+    guarded timeout 300 wineboot -i >>"$state/wineboot.log" 2>&1 || die "wineboot -i failed"
+    guarded timeout 120 wine regedit /S "$(write_settings)" >>"$state/wineboot.log" 2>&1 ||
+        die "the prefix settings could not be written"
+    guarded timeout 60 wineserver -k >/dev/null 2>&1 || true
+    guarded timeout 60 wineserver -w >/dev/null 2>&1 || true
+    touch "$state/prefix/.calquin-ready"
+}
+
+start_ports() {
+    mkdir -p "$state/ports"
+    rm -f "$state/ports/ready"
+    local names=() n
+    for n in "${ports[@]}"; do names+=("com$n.pty"); done
+    python3 "$here/hold_ports.py" "$state/ports" "${names[@]}" >"$state/ports.log" 2>&1 &
+    echo $! >"$state/ports.pid"
+    wait_until 10 test -f "$state/ports/ready" || die "the pseudo-terminals did not come up"
+    for n in "${ports[@]}"; do point_port "$n" pty; done
+}
+
+point_port() {
+    local n=$1 target
+    case $2 in
+    pty) target=$(readlink "$state/ports/com$n.pty") ;;
+    missing) target=$state/ports/absent-com$n ;;
+    *) die "port $n: pty or missing, not '$2'" ;;
+    esac
+    case $target in /dev/ttyS*) die "refusing to map COM$n to $target" ;; esac
+    ln -sfn "$target" "$state/ports/com$n.new"
+    mv -fT "$state/ports/com$n.new" "$state/ports/com$n"
+}
+
+start_display() {
+    rm -f "$state/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$state/display" \
+        >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    wait_until 10 grep -q '[0-9]' "$state/display" || die "Xvfb did not start"
+    export DISPLAY=":$(tr -dc 0-9 <"$state/display")"
+}
+
+# No COM link of the prefix may lead to a serial device of the machine, and COM1-COM4 must
+# lead to the session's own ports.
+check_ports() {
+    local link target n
+    for link in "$WINEPREFIX"/dosdevices/*; do
+        target=$(readlink -f "$link" || true)
+        case $target in /dev/ttyS*) die "$link leads to $target" ;; esac
+    done
+    for n in "${ports[@]}"; do
+        link=$WINEPREFIX/dosdevices/com$n
+        [ "$(readlink "$link" 2>/dev/null)" = "$state/ports/com$n" ] ||
+            die "COM$n is not mapped to $state/ports/com$n"
+    done
+}
+
+start_session() {
+    local display=1
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --preload) preload=$(realpath "$2") && shift 2 ;;
+        --no-display) display=0 && shift ;;
+        *) die "unknown option $1" ;;
+        esac
+    done
+    [ -n "${preload:-}" ] || die "start needs --preload <dir>"
+    guard="$preload/\$LIB/libcalquin_guard.so"
+    stop_session
+    echo "$guard" >"$state/guard"
+    : >"$state/wineboot.log"
+    wine_environment
+    check_guard
+    make_prefix
+    start_ports
+    [ "$display" = 1 ] && start_display
+    LD_PRELOAD=$guard wineserver -f -p >"$state/wineserver.log" 2>&1 &
+    echo $! >"$state/wineserver.pid"
+    : >"$state/guard.log"
+    guarded timeout 120 wineboot >>"$state/wineboot.log" 2>&1 || die "wineboot failed"
+    check_ports
+    grep -q "^loaded pid=$(cat "$state/wineserver.pid") " "$state/guard.log" ||
+        die "the wineserver does not carry the guard"
+    # A tripwire: Wine's device manager scanned for serial ports and the guard refused it.
+    grep -q '^refused .* path=/dev/ttyS' "$state/guard.log" ||
+        die "the guard did not see Wine's serial-port scan"
+    {
+        for name in CALQUIN_WINE_SESSION WINEPREFIX WINEDEBUG WINEDLLOVERRIDES CALQUIN_GUARD_LOG; do
+            printf 'export %s=%q\n' "$name" "${!name}"
+        done
+        [ "$display" = 1 ] && printf 'export DISPLAY=%q\n' "$DISPLAY"
+        [ "$display" = 1 ] || echo 'unset DISPLAY'
+        printf 'export CALQUIN_GUARD=%q\n' "$guard"
+    } >"$state/env"
+}
+
+run_program() {
+    local limit=600
+    if [ "${1:-}" = --timeout ]; then
+        limit=$2
+        shift 2
+    fi
+    [ $# -gt 0 ] || die "run needs a program"
+    [ -f "$state/env" ] || die "no session is running in $state"
+    # shellcheck disable=SC1091
+    source "$state/env"
+    session_pid wineserver >/dev/null || die "the session's wineserver has ended"
+    # The runner becomes `timeout`: signalling its PID ends the program too.
+    LD_PRELOAD=$CALQUIN_GUARD exec timeout -k 5 "$limit" wine "$@"
+}
+
+[ $# -ge 2 ] || die "usage: session.sh start|run|port|device|env|stop <state-dir> ..."
+command=$1
+state=$(realpath -m "$2")
+shift 2
+mkdir -p "$state"
+
+case $command in
+start) start_session "$@" ;;
+run) run_program "$@" ;;
+port) point_port "$1" "$2" ;;
+device) readlink -f "$state/ports/com$1" ;;
+env) cat "$state/env" ;;
+stop) stop_session ;;
+*) die "unknown command $command" ;;
+esac
