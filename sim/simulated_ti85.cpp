@@ -249,26 +249,26 @@ bool SimulatedTi85::RunSession() {
         if (chunksAwaited != 0) {
             if (packet.command != DATA)
                 return Fail("expected DATA, got " + CommandText(packet.command));
-            if (!SendToPc(ACK))
-                return linkFailure();
+            // Taken before its ACK goes out, so that whoever sees the ACK sees the variable.
             current.chunks.push_back(packet.payload);
-            if (--chunksAwaited != 0)
-                continue;
-            {
+            bool complete = --chunksAwaited == 0;
+            if (complete) {
                 std::lock_guard<std::mutex> hold(lock);
                 variables.push_back(current);
             }
-            if (current.backup && !options.keepReceiving)
+            if (!SendToPc(ACK))
+                return linkFailure();
+            if (complete && current.backup && !options.keepReceiving)
                 return true;
             continue;
         }
         if (packet.command == EOT) {
-            if (!SendToPc(ACK))
-                return linkFailure();
             {
                 std::lock_guard<std::mutex> hold(lock);
                 ++eots;
             }
+            if (!SendToPc(ACK))
+                return linkFailure();
             if (!options.keepReceiving)
                 return true;
             continue;

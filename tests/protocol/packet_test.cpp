@@ -1,0 +1,200 @@
+// The packets on the link, byte for byte, against a scripted calculator at the far end of the
+// virtual cable.
+#include "link/link_port_virtual.h"
+#include "link/link_state.h"
+#include "protocol/packet.h"
+#include "tests/protocol/peer.h"
+#include "tests/support/calculator_thread.h"
+#include "ui/recorded_ui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+class PacketTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetPacketLayerRecords(); }
+
+    // Runs the scripted calculator: each packet the PC sends is answered with the next reply.
+    void Answer(std::vector<Bytes> replies) {
+        calculator.Run(
+            [this, replies](CalculatorLink& link) { received = AnswerEach(link, replies); });
+    }
+    // Waits for the script to end; the packets it received.
+    std::vector<Bytes> Received() {
+        EXPECT_TRUE(calculator.Join());
+        return received;
+    }
+
+    CalculatorThread calculator;
+    LinkWatchdog watchdog;
+    std::vector<Bytes> received;
+};
+
+Bytes Repeated(std::size_t count, std::uint8_t value) {
+    return Bytes(count, value);
+}
+} // namespace
+
+TEST_F(PacketTest, VariableHeaderGoesOutFramedAndShowsItsName) {
+    const Bytes block = {0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41};
+    Answer({kCalculatorAck});
+    SendPacket(VAR, block.data(), true);
+    std::vector<Bytes> packets = Received();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0],
+              (Bytes{0x05, 0x06, 0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41, 0x4C, 0x00}));
+    EXPECT_EQ(RecordedUiState().variableNames, std::vector<std::string>{"A"});
+    EXPECT_TRUE(RecordedUiState().percents.empty());
+    EXPECT_EQ(bytesSent, 5u);
+    EXPECT_EQ(block, (Bytes{0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41}));
+}
+
+TEST_F(PacketTest, ChecksumIsTheByteSumModulo65536LowByteFirst) {
+    const Bytes block = LengthBlock(Repeated(258, 0xFF));
+    Answer({{}});
+    SendPacket(DATA, block.data(), false);
+    std::vector<Bytes> packets = Received();
+    ASSERT_EQ(packets.size(), 1u);
+    ASSERT_EQ(packets[0].size(), 4u + 258u + 2u);
+    EXPECT_EQ(Bytes(packets[0].begin(), packets[0].begin() + 4), (Bytes{0x05, 0x15, 0x02, 0x01}));
+    EXPECT_EQ(Bytes(packets[0].end() - 2, packets[0].end()), (Bytes{0xFE, 0x00}));
+    EXPECT_EQ(bytesSent, 258u);
+}
+
+TEST_F(PacketTest, EmptyBlockIsFourBytesWithoutChecksumOrProgress) {
+    const Bytes block = {0x00, 0x00};
+    Answer({kCalculatorAck});
+    SendPacket(DATA, block.data(), true);
+    std::vector<Bytes> packets = Received();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0], (Bytes{0x05, 0x15, 0x00, 0x00}));
+    EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator).size(), 4u);
+    EXPECT_TRUE(RecordedUiState().percents.empty());
+    EXPECT_EQ(bytesSent, 0u);
+}
+
+// Only a reply's second byte decides: 56 5A 00 00 is no ACK, 00 56 34 12 is one, and its length
+// field brings no payload read after it.
+TEST_F(PacketTest, ResendsUntilTheReplyCommandIsAckAndResendsTheSamePacket) {
+    const Bytes block = LengthBlock({0x10, 0x20, 0x30});
+    Answer({{0x56, 0x5A, 0x00, 0x00}, {0x00, 0x56, 0x34, 0x12}, {}});
+    SendPacket(DATA, block.data(), true);
+    EXPECT_EQ(bytesSent, 6u);
+    SendAck();
+    std::vector<Bytes> packets = Received();
+    ASSERT_EQ(packets.size(), 3u);
+    const Bytes packet = {0x05, 0x15, 0x03, 0x00, 0x10, 0x20, 0x30, 0x60, 0x00};
+    EXPECT_EQ(packets[0], packet);
+    EXPECT_EQ(packets[1], packet);
+    EXPECT_EQ(packets[2], (Bytes{0x05, 0x56, 0x00, 0x00}));
+    EXPECT_FALSE(LinkGivenUp());
+}
+
+TEST_F(PacketTest, RawPacketGetsItsChecksumAndNoDisplay) {
+    const Bytes raw = {0x05, 0x06, 0x02, 0x00, 0x80, 0x81};
+    Answer({kCalculatorRejects, kCalculatorAck});
+    SendRawPacket(raw.data(), true);
+    std::vector<Bytes> packets = Received();
+    const Bytes packet = {0x05, 0x06, 0x02, 0x00, 0x80, 0x81, 0x01, 0x01};
+    EXPECT_EQ(packets, (std::vector<Bytes>{packet, packet}));
+    EXPECT_EQ(bytesSent, 4u);
+    EXPECT_TRUE(RecordedUiState().variableNames.empty());
+    EXPECT_TRUE(RecordedUiState().percents.empty());
+}
+
+// A CTS is four bytes, a SKIP seven, whatever their length fields say; the reason of a SKIP may
+// equal any command, CTS included, and is still a SKIP.
+TEST_F(PacketTest, VariableRepliesAreReadToTheirEnd) {
+    calculator.Run([](CalculatorLink& link) {
+        SendBytes(link, {0x85, 0x09, 0x07, 0x00});
+        SendBytes(link, {0x85, 0x36, 0x01, 0x00, 0x02, 0x02, 0x00});
+        SendBytes(link, {0x85, 0x36, 0x00, 0x00, 0x09, 0x09, 0x00});
+        SendBytes(link, {0x85, 0x56, 0x00, 0x00});
+    });
+    bool declined = true;
+    EXPECT_EQ(ReadVariableReply(&declined), CTS);
+    EXPECT_FALSE(declined);
+    EXPECT_EQ(ReadVariableReply(&declined), 2);
+    EXPECT_TRUE(declined);
+    EXPECT_EQ(ReadVariableReply(&declined), 0x09);
+    EXPECT_TRUE(declined);
+    EXPECT_EQ(ReadReply(), ACK);
+    EXPECT_TRUE(calculator.Join());
+    EXPECT_FALSE(LinkGivenUp());
+}
+
+// The calculator sends nothing after the PC's ACK: SendAck must return all the same.
+TEST_F(PacketTest, SendAckReadsNothing) {
+    Answer({{}});
+    SendAck();
+    std::vector<Bytes> packets = Received();
+    EXPECT_EQ(packets, (std::vector<Bytes>{{0x05, 0x56, 0x00, 0x00}}));
+    EXPECT_TRUE(calculator.Link().BytesIn(LinkDirection::CalculatorToPc).empty());
+    EXPECT_FALSE(LinkGivenUp());
+}
+
+TEST_F(PacketTest, EndOfTransmissionGoesOutUntilAcknowledged) {
+    Answer({kCalculatorRejects, kCalculatorRejects, kCalculatorAck});
+    SendEndOfTransmission();
+    std::vector<Bytes> packets = Received();
+    const Bytes eot = {0x05, 0x92, 0x00, 0x00};
+    EXPECT_EQ(packets, (std::vector<Bytes>{eot, eot, eot}));
+    EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::CalculatorToPc).size(), 12u);
+    EXPECT_EQ(bytesSent, 0u);
+}
+
+namespace {
+struct GiveUpPoint {
+    const char* where;
+    long stopAtByte; // the calculator is unplugged during this byte of the exchange
+    std::uint32_t payloadBytesSent;
+};
+
+class PacketGiveUpTest : public ::testing::TestWithParam<GiveUpPoint> {
+  protected:
+    void SetUp() override { ResetPacketLayerRecords(); }
+};
+
+CalculatorLinkOptions UnpluggedAt(long byte) {
+    CalculatorLinkOptions options;
+    options.stopAtByte = byte;
+    options.stopAtBit = 3;
+    return options;
+}
+} // namespace
+
+// A calculator unplugged mid-packet: SendPacket gives up instead of resending, and nothing
+// touches the lines any more, whatever the layers above still ask for.
+TEST_P(PacketGiveUpTest, SendPacketReturnsAndNothingMoreGoesOut) {
+    CalculatorThread calculator(UnpluggedAt(GetParam().stopAtByte));
+    LinkWatchdog watchdog;
+    calculator.Run([](CalculatorLink& link) { AnswerEach(link, {{0x85, 0x5A, 0x00, 0x00}}); });
+    const Bytes block = LengthBlock(Bytes(300, 0x42));
+    SendPacket(DATA, block.data(), true);
+    EXPECT_TRUE(calculator.Join());
+    EXPECT_TRUE(LinkGivenUp());
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    EXPECT_EQ(bytesSent, GetParam().payloadBytesSent);
+
+    VirtualPortCounters before = VirtualPortCounts();
+    SendPacket(VAR, block.data(), true);
+    SendRawPacket(block.data(), true);
+    SendAck();
+    SendEndOfTransmission();
+    bool declined = true;
+    EXPECT_NE(ReadReply(), ACK);
+    EXPECT_NE(ReadVariableReply(&declined), CTS);
+    EXPECT_FALSE(declined);
+    VirtualPortCounters after = VirtualPortCounts();
+    EXPECT_EQ(after.writes, before.writes);
+    EXPECT_EQ(after.reads, before.reads);
+    EXPECT_EQ(bytesSent, GetParam().payloadBytesSent);
+    EXPECT_TRUE(RecordedUiState().variableNames.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, PacketGiveUpTest,
+                         ::testing::Values(GiveUpPoint{"InThePayload", 100, 96},
+                                           GiveUpPoint{"InTheReply", 4 + 300 + 2 + 1, 300}),
+                         [](const ::testing::TestParamInfo<GiveUpPoint>& info) {
+                             return std::string(info.param.where);
+                         });

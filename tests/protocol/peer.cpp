@@ -1,9 +1,10 @@
 #include "tests/protocol/peer.h"
 
+#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "ui/recorded_ui.h"
 
-bool ReceivePacketBytes(CalculatorLink& link, std::vector<std::uint8_t>* bytes) {
+bool ReceivePacketBytes(CalculatorLink& link, Bytes* bytes) {
     std::size_t start = bytes->size();
     std::uint8_t byte;
     for (int i = 0; i < 4; ++i) {
@@ -20,16 +21,29 @@ bool ReceivePacketBytes(CalculatorLink& link, std::vector<std::uint8_t>* bytes) 
     return true;
 }
 
-bool SendBytes(CalculatorLink& link, const std::vector<std::uint8_t>& bytes) {
+bool SendBytes(CalculatorLink& link, const Bytes& bytes) {
     for (std::uint8_t byte : bytes)
         if (!link.SendByte(byte))
             return false;
     return true;
 }
 
-std::vector<std::uint8_t> LengthBlock(const std::vector<std::uint8_t>& payload) {
-    std::vector<std::uint8_t> block = {static_cast<std::uint8_t>(payload.size() & 0xFF),
-                                       static_cast<std::uint8_t>(payload.size() >> 8)};
+std::vector<Bytes> AnswerEach(CalculatorLink& link, const std::vector<Bytes>& replies) {
+    std::vector<Bytes> packets;
+    for (const Bytes& reply : replies) {
+        Bytes packet;
+        if (!ReceivePacketBytes(link, &packet))
+            break;
+        packets.push_back(packet);
+        if (!SendBytes(link, reply))
+            break;
+    }
+    return packets;
+}
+
+Bytes LengthBlock(const Bytes& payload) {
+    Bytes block = {static_cast<std::uint8_t>(payload.size() & 0xFF),
+                   static_cast<std::uint8_t>(payload.size() >> 8)};
     block.insert(block.end(), payload.begin(), payload.end());
     return block;
 }
@@ -37,4 +51,22 @@ std::vector<std::uint8_t> LengthBlock(const std::vector<std::uint8_t>& payload) 
 void ResetPacketLayerRecords() {
     bytesSent = 0;
     ClearRecordedUi();
+}
+
+LinkWatchdog::LinkWatchdog(std::chrono::seconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    thread = std::thread([this, deadline] {
+        std::unique_lock<std::mutex> hold(lock);
+        if (!ended.wait_until(hold, deadline, [this] { return finished; }))
+            RequestLinkStop(LinkStop::Cancel);
+    });
+}
+
+LinkWatchdog::~LinkWatchdog() {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        finished = true;
+    }
+    ended.notify_all();
+    thread.join();
 }
