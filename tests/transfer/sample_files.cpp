@@ -1,5 +1,6 @@
 #include "tests/transfer/sample_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -23,7 +24,8 @@ std::string UniquePath(const std::string& name) {
 Bytes LengthBlockOf(const Bytes& payload) {
     Bytes block;
     AppendLength(&block, payload.size());
-    block.insert(block.end(), payload.begin(), payload.end());
+    block.resize(2 + payload.size());
+    std::copy(payload.begin(), payload.end(), block.begin() + 2);
     return block;
 }
 
