@@ -134,10 +134,10 @@ void SimulatedTi85::Run() {
     changed.notify_all();
 }
 
-bool SimulatedTi85::Fail(const std::string& why) {
+SimulatedTi85::Step SimulatedTi85::Fail(const std::string& why) {
     std::lock_guard<std::mutex> hold(lock);
     failure = why;
-    return false;
+    return Step::Failed;
 }
 
 void SimulatedTi85::Record(const PacketRecord& packet) {
@@ -235,63 +235,76 @@ bool SimulatedTi85::ReceiveAnswerable(PacketRecord* packet) {
     }
 }
 
-// One session in receive mode. False when it ended early (see Failure()).
-bool SimulatedTi85::RunSession() {
-    auto linkFailure = [this] {
-        return Fail(link.Stopped() ? "stopped" : link.Unplugged() ? "unplugged" : "deadline");
-    };
-    ReceivedVariable current;
-    std::size_t chunksAwaited = 0;
+// One session in receive mode, until it ends or fails (see Failure()).
+void SimulatedTi85::RunSession() {
+    chunksAwaited = 0;
     for (;;) {
         PacketRecord packet;
-        if (!ReceiveAnswerable(&packet))
-            return linkFailure();
-        if (chunksAwaited != 0) {
-            if (packet.command != DATA)
-                return Fail("expected DATA, got " + CommandText(packet.command));
-            // Taken before its ACK goes out, so that whoever sees the ACK sees the variable.
-            current.chunks.push_back(packet.payload);
-            bool complete = --chunksAwaited == 0;
-            if (complete) {
-                std::lock_guard<std::mutex> hold(lock);
-                variables.push_back(current);
-            }
-            if (!SendToPc(ACK))
-                return linkFailure();
-            if (complete && current.backup && !options.keepReceiving)
-                return true;
-            continue;
-        }
-        if (packet.command == EOT) {
-            {
-                std::lock_guard<std::mutex> hold(lock);
-                ++eots;
-            }
-            if (!SendToPc(ACK))
-                return linkFailure();
-            if (!options.keepReceiving)
-                return true;
-            continue;
-        }
-        if (packet.command != VAR)
-            return Fail("expected VAR or EOT, got " + CommandText(packet.command));
-        if (!SendToPc(ACK))
-            return linkFailure();
-        std::uint8_t reason = 0;
-        bool declined = SkipReason(&reason);
-        if (!(declined ? SendToPc(SKIP, {reason}) : SendToPc(CTS)))
-            return linkFailure();
-        PacketRecord answer;
-        if (!ReceiveFromPc(&answer))
-            return linkFailure();
-        if (answer.command != ACK)
-            return Fail("expected ACK, got " + CommandText(answer.command));
-        if (declined)
-            continue;
-        current = ReceivedVariable{};
-        current.header = packet.payload;
-        current.backup = IsBackupHeader(packet.payload);
-        current.name = packet.name;
-        chunksAwaited = current.backup ? kBackupChunks : 1;
+        Step step = ReceiveAnswerable(&packet) ? Take(packet) : LinkFailure();
+        if (step != Step::GoOn)
+            return;
     }
+}
+
+SimulatedTi85::Step SimulatedTi85::Take(const PacketRecord& packet) {
+    if (chunksAwaited != 0)
+        return TakeData(packet);
+    if (packet.command == VAR)
+        return TakeHeader(packet);
+    if (packet.command == EOT)
+        return TakeEndOfTransmission();
+    return Fail("expected VAR or EOT, got " + CommandText(packet.command));
+}
+
+SimulatedTi85::Step SimulatedTi85::LinkFailure() {
+    return Fail(link.Stopped() ? "stopped" : link.Unplugged() ? "unplugged" : "deadline");
+}
+
+// ACK, then CTS or SKIP, then the PC's ACK of that answer.
+SimulatedTi85::Step SimulatedTi85::TakeHeader(const PacketRecord& packet) {
+    if (!SendToPc(ACK))
+        return LinkFailure();
+    std::uint8_t reason = 0;
+    bool declined = SkipReason(&reason);
+    if (!(declined ? SendToPc(SKIP, {reason}) : SendToPc(CTS)))
+        return LinkFailure();
+    PacketRecord answer;
+    if (!ReceiveFromPc(&answer))
+        return LinkFailure();
+    if (answer.command != ACK)
+        return Fail("expected ACK, got " + CommandText(answer.command));
+    if (declined)
+        return Step::GoOn;
+    current = ReceivedVariable{};
+    current.header = packet.payload;
+    current.backup = IsBackupHeader(packet.payload);
+    current.name = packet.name;
+    chunksAwaited = current.backup ? kBackupChunks : 1;
+    return Step::GoOn;
+}
+
+// A variable is taken before its last ACK goes out, so that whoever sees the ACK sees it.
+SimulatedTi85::Step SimulatedTi85::TakeData(const PacketRecord& packet) {
+    if (packet.command != DATA)
+        return Fail("expected DATA, got " + CommandText(packet.command));
+    current.chunks.push_back(packet.payload);
+    bool complete = --chunksAwaited == 0;
+    if (complete) {
+        std::lock_guard<std::mutex> hold(lock);
+        variables.push_back(current);
+    }
+    if (!SendToPc(ACK))
+        return LinkFailure();
+    bool ends = complete && current.backup && !options.keepReceiving;
+    return ends ? Step::SessionEnds : Step::GoOn;
+}
+
+SimulatedTi85::Step SimulatedTi85::TakeEndOfTransmission() {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        ++eots;
+    }
+    if (!SendToPc(ACK))
+        return LinkFailure();
+    return options.keepReceiving ? Step::GoOn : Step::SessionEnds;
 }

@@ -79,14 +79,21 @@ class SimulatedTi85 {
     CalculatorLink& Link() { return link; }
 
   private:
+    enum class Step { GoOn, SessionEnds, Failed };
+
     void Run();
-    bool RunSession();
+    void RunSession();
+    Step Take(const PacketRecord& packet);
+    Step TakeHeader(const PacketRecord& packet);
+    Step TakeData(const PacketRecord& packet);
+    Step TakeEndOfTransmission();
+    Step LinkFailure();
     bool ReceiveFromPc(PacketRecord* packet);
     bool ReceiveAnswerable(PacketRecord* packet);
     bool SendToPc(std::uint8_t command, const std::vector<std::uint8_t>& payload = {});
     bool TakeRejection();
     bool SkipReason(std::uint8_t* reason);
-    bool Fail(const std::string& why);
+    Step Fail(const std::string& why);
     void Record(const PacketRecord& packet);
     void LaunchSession();
 
@@ -102,4 +109,7 @@ class SimulatedTi85 {
     bool started = false;
     int varsTaken = 0; // VAR headers acknowledged since Start, the index of skipReasons
     std::string failure;
+    // The session's thread only: the variable whose data is coming.
+    ReceivedVariable current;
+    std::size_t chunksAwaited = 0;
 };
