@@ -34,12 +34,6 @@ class PacketDisplayTest : public ::testing::Test {
     LinkWatchdog watchdog;
 };
 
-std::vector<int> Range(int first, int last) {
-    std::vector<int> values(last - first + 1);
-    std::iota(values.begin(), values.end(), first);
-    return values;
-}
-
 // A block in a heap allocation of exactly its size, so that AddressSanitizer catches any read
 // past its end.
 struct HeapBlock {
@@ -71,8 +65,8 @@ TEST_F(PacketDisplayTest, OneByteShowsAHundredAtOnce) {
 TEST_F(PacketDisplayTest, LongPayloadShowsEachValueOncePerAttempt) {
     const Bytes block = LengthBlock(Bytes(300, 0x11));
     Send(DATA, block.data(), {kCalculatorRejects, kCalculatorAck});
-    std::vector<int> expected = Range(1, 100);
-    std::vector<int> resent = Range(0, 100);
+    std::vector<int> expected = PercentRange(1, 100);
+    std::vector<int> resent = PercentRange(0, 100);
     expected.insert(expected.end(), resent.begin(), resent.end());
     EXPECT_EQ(Percents(), expected);
     EXPECT_EQ(bytesSent, 600u);

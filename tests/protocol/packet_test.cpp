@@ -148,6 +148,7 @@ struct GiveUpPoint {
     const char* where;
     long stopAtByte; // the calculator is unplugged during this byte of the exchange
     std::uint32_t payloadBytesSent;
+    std::vector<int> percents; // shown until then
 };
 
 class PacketGiveUpTest : public ::testing::TestWithParam<GiveUpPoint> {
@@ -164,17 +165,20 @@ CalculatorLinkOptions UnpluggedAt(long byte) {
 } // namespace
 
 // A calculator unplugged mid-packet: SendPacket gives up instead of resending, and nothing
-// touches the lines any more, whatever the layers above still ask for.
+// touches the lines any more, whatever the layers above still ask for. The bytes that did go
+// out show when the percentage moves: the 300-byte payload shows 1% with its third byte, and
+// its resent attempt 0% with its first.
 TEST_P(PacketGiveUpTest, SendPacketReturnsAndNothingMoreGoesOut) {
     CalculatorThread calculator(UnpluggedAt(GetParam().stopAtByte));
     LinkWatchdog watchdog;
-    calculator.Run([](CalculatorLink& link) { AnswerEach(link, {{0x85, 0x5A, 0x00, 0x00}}); });
+    calculator.Run([](CalculatorLink& link) { AnswerEach(link, {kCalculatorRejects, {}}); });
     const Bytes block = LengthBlock(Bytes(300, 0x42));
     SendPacket(DATA, block.data(), true);
     EXPECT_TRUE(calculator.Join());
     EXPECT_TRUE(LinkGivenUp());
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
     EXPECT_EQ(bytesSent, GetParam().payloadBytesSent);
+    EXPECT_EQ(RecordedUiState().percents, GetParam().percents);
 
     VirtualPortCounters before = VirtualPortCounts();
     SendPacket(VAR, block.data(), true);
@@ -192,9 +196,23 @@ TEST_P(PacketGiveUpTest, SendPacketReturnsAndNothingMoreGoesOut) {
     EXPECT_TRUE(RecordedUiState().variableNames.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, PacketGiveUpTest,
-                         ::testing::Values(GiveUpPoint{"InThePayload", 100, 96},
-                                           GiveUpPoint{"InTheReply", 4 + 300 + 2 + 1, 300}),
-                         [](const ::testing::TestParamInfo<GiveUpPoint>& info) {
-                             return std::string(info.param.where);
-                         });
+namespace {
+constexpr long kFirstPayloadByte = 4;
+constexpr long kResentPayloadByte = 4 + 300 + 2 + 4 + 4; // after the rejection
+
+std::vector<int> ThenPercents(std::vector<int> first, const std::vector<int>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, PacketGiveUpTest,
+    ::testing::Values(GiveUpPoint{"AtTheThirdPayloadByte", kFirstPayloadByte + 2, 2, {}},
+                      GiveUpPoint{"AtTheFourthPayloadByte", kFirstPayloadByte + 3, 3, {1}},
+                      GiveUpPoint{"InTheReply", 4 + 300 + 2 + 1, 300, PercentRange(1, 100)},
+                      GiveUpPoint{"AtTheSecondResentPayloadByte", kResentPayloadByte + 1, 301,
+                                  ThenPercents(PercentRange(1, 100), {0})}),
+    [](const ::testing::TestParamInfo<GiveUpPoint>& info) {
+        return std::string(info.param.where);
+    });

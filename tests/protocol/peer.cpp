@@ -4,6 +4,8 @@
 #include "protocol/packet.h"
 #include "ui/recorded_ui.h"
 
+#include <numeric>
+
 bool ReceivePacketBytes(CalculatorLink& link, Bytes* bytes) {
     std::size_t start = bytes->size();
     std::uint8_t byte;
@@ -39,6 +41,12 @@ std::vector<Bytes> AnswerEach(CalculatorLink& link, const std::vector<Bytes>& re
             break;
     }
     return packets;
+}
+
+std::vector<int> PercentRange(int first, int last) {
+    std::vector<int> values(last - first + 1);
+    std::iota(values.begin(), values.end(), first);
+    return values;
 }
 
 Bytes LengthBlock(const Bytes& payload) {

@@ -20,6 +20,9 @@ bool SendBytes(CalculatorLink& link, const Bytes& bytes);
 // For each reply: receives a packet and answers it with the reply. The packets as received.
 std::vector<Bytes> AnswerEach(CalculatorLink& link, const std::vector<Bytes>& replies);
 
+// first, first + 1, ... last: the percentages a long DATA packet shows.
+std::vector<int> PercentRange(int first, int last);
+
 // A LengthBlock of `payload`.
 Bytes LengthBlock(const Bytes& payload);
 
