@@ -92,24 +92,38 @@ TEST(FileSender, ThreeVariablesArriveByteForByte) {
     EXPECT_EQ(Ui().variableNames, (std::vector<std::string>{"LONG", "ZERO", "LIST"}));
 }
 
+TEST(FileSender, ShortHeadersAndOverlongNamesGoOutUnchanged) {
+    // A two-byte header has no type byte: the 0x1D at entry offset 4 is its data length.
+    Bytes noType = {0x1D, 0x00};
+    Bytes longName = {0x01, 0x00, 0x00, 0xFF, 'N'};
+    TempFile file(VariableFileOf(
+        {Entry(noType, Pattern(0x1D)), Entry(longName, Pattern(1)), Entry("LAST", Pattern(2))}));
+    SimulatedLink link;
+    EXPECT_TRUE(SendFile(file.Path()));
+    EndSession(link);
+    std::vector<ReceivedVariable> received = link.Calculator().Variables();
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_EQ(received[0].header, noType);
+    EXPECT_EQ(received[0].chunks, std::vector<Bytes>{Pattern(0x1D)});
+    EXPECT_EQ(received[1].header, longName);
+    ASSERT_EQ(Ui().variableNames.size(), 3u);
+    EXPECT_EQ(Ui().variableNames[1], "N");
+    EXPECT_TRUE(Ui().messages.empty());
+}
+
 TEST(FileSender, FilesThatCannotBeSentAreToldAndSendNothing) {
     SimulatedLink link;
-    Bytes good = VariableFileOf({Entry("A", Pattern(2))});
-    Bytes oneByte = good;
-    oneByte[5] = '6';
-    Bytes lowerCase = good;
+    Bytes lowerCase = VariableFileOf({Entry("A", Pattern(2))});
     lowerCase[3] = 'i';
     std::string missing = MissingPath();
-    TempFile wrong(oneByte), lower(lowerCase), noEntries(VariableFileOf({}));
+    TempFile wrong(lowerCase), noEntries(VariableFileOf({}));
 
-    for (const char* path : {missing.c_str(), wrong.Path(), lower.Path(), noEntries.Path()})
+    for (const char* path : {missing.c_str(), wrong.Path(), noEntries.Path()})
         EXPECT_TRUE(SendFile(path)) << path;
-    EXPECT_EQ(Ui().messages,
-              (std::vector<std::string>{
-                  "Error opening file: " + missing,
-                  "File: " + std::string(wrong.Path()) + " has incorrect signature",
-                  "File: " + std::string(lower.Path()) + " has incorrect signature"}));
-    EXPECT_EQ(Ui().captions, std::vector<std::string>(3, "Calquin Error"));
+    EXPECT_EQ(Ui().messages, (std::vector<std::string>{"Error opening file: " + missing,
+                                                       "File: " + std::string(wrong.Path()) +
+                                                           " has incorrect signature"}));
+    EXPECT_EQ(Ui().captions, std::vector<std::string>(2, "Calquin Error"));
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
     EXPECT_EQ(bytesSent, 0u);
 }
