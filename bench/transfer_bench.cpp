@@ -1,6 +1,7 @@
 // Sending a 32 KB variable, and a backup of three ~16 KB chunks, to the simulated TI-85 over the
 // virtual cable, the calculator answering at once: the time per file, the link's byte rate, and
 // the progress writes each DATA packet causes.
+#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
 #include "tests/transfer/sample_files.h"
@@ -21,6 +22,7 @@ struct Round {
     std::size_t dataPackets;
     std::size_t progressWrites;
     bool intact;
+    bool givenUp;
 };
 
 Round SendOnce(const Bytes& file, const std::vector<Bytes>& chunks) {
@@ -33,8 +35,9 @@ Round SendOnce(const Bytes& file, const std::vector<Bytes>& chunks) {
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     link.WaitUntilDone();
-    Round round{seconds, link.Calculator().Link().ByteCount(), 0, RecordedUiState().percents.size(),
-                false};
+    Round round{seconds, link.Calculator().Link().ByteCount(),
+                0,       RecordedUiState().percents.size(),
+                false,   LinkGivenUp()};
     for (const PacketRecord& packet : link.Calculator().Packets())
         round.dataPackets +=
             packet.direction == LinkDirection::PcToCalculator && packet.command == DATA;
@@ -50,16 +53,18 @@ void Report(const char* what, const Bytes& file, const std::vector<Bytes>& chunk
     std::sort(rounds.begin(), rounds.end(),
               [](const Round& a, const Round& b) { return a.seconds < b.seconds; });
     const Round& median = rounds[kRounds / 2];
-    bool intact =
-        std::all_of(rounds.begin(), rounds.end(), [](const Round& r) { return r.intact; });
+    long givenUp =
+        std::count_if(rounds.begin(), rounds.end(), [](const Round& r) { return r.givenUp; });
+    long damaged =
+        std::count_if(rounds.begin(), rounds.end(), [](const Round& r) { return !r.intact; });
     std::printf("%s: %ld link bytes, best %.1f ms, median %.1f ms, worst %.1f ms; "
                 "%.0f link bytes/s (median); %zu progress writes over %zu DATA packets "
-                "(%.1f per packet)%s\n",
+                "(%.1f per packet); rounds given up %ld, received wrong %ld\n",
                 what, median.linkBytes, rounds.front().seconds * 1e3, median.seconds * 1e3,
                 rounds.back().seconds * 1e3, median.linkBytes / median.seconds,
                 median.progressWrites, median.dataPackets,
                 median.dataPackets ? double(median.progressWrites) / median.dataPackets : 0.0,
-                intact ? "" : " -- DATA NOT RECEIVED INTACT");
+                givenUp, damaged);
 }
 } // namespace
 

@@ -11,6 +11,7 @@ namespace {
 std::atomic<VirtualCable*> cable{nullptr};
 std::atomic<bool> recording{false};
 std::atomic<bool> failReads{false};
+std::atomic<LinkLines> lastReading{3};
 std::mutex writesLock;
 std::vector<LinkLines> writes;
 // Only the job thread touches the lines; tests read the counts after it is done.
@@ -34,6 +35,8 @@ void ClearRecordedLinkWrites() {
 VirtualPortCounters VirtualPortCounts() { return counters; }
 void ResetVirtualPortCounts() { counters = VirtualPortCounters{}; }
 
+LinkLines LastLinkReading() { return lastReading; }
+
 void FailStatusReads(bool fail) { failReads = fail; }
 
 bool OpenLinkPort() { return cable.load() != nullptr; }
@@ -49,10 +52,11 @@ void SetLinkLines(LinkLines lines) {
 
 LinkLines ReadLinkLines() {
     ++counters.reads;
-    if (failReads) {
-        if (GiveUpOnStatusReadFailure())
-            RecordMessage("There was an error calling GetCommModemStatus", "Calquin");
-        return 3;
-    }
-    return cable.load()->ReadPcLines();
+    LinkLines lines = 3;
+    if (!failReads)
+        lines = cable.load()->ReadPcLines();
+    else if (GiveUpOnStatusReadFailure())
+        RecordMessage("There was an error calling GetCommModemStatus", "Calquin");
+    lastReading = lines;
+    return lines;
 }

@@ -17,6 +17,9 @@ void RecordLinkWrites(bool on);
 std::vector<LinkLines> RecordedLinkWrites();
 void ClearRecordedLinkWrites();
 
+// The value the last ReadLinkLines returned.
+LinkLines LastLinkReading();
+
 struct VirtualPortCounters {
     std::uint64_t writes = 0;
     std::uint64_t reads = 0;

@@ -10,7 +10,9 @@ bool OpenLinkPort() {
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
     if (LinkPort == INVALID_HANDLE_VALUE)
         return false;
-    DCB dcb;
+    // Zeroed first: a failed GetCommState leaves the block unfilled, and SetCommState must not
+    // be handed indeterminate bytes (a zeroed block, XonChar equal to XoffChar, is refused).
+    DCB dcb = {};
     GetCommState(LinkPort, &dcb);
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = 9600;

@@ -10,6 +10,7 @@ CalculatorThread::CalculatorThread(CalculatorLinkOptions options, std::chrono::s
     link = std::make_unique<CalculatorLink>(*cable, options);
     AttachVirtualPort(cable.get());
     FailStatusReads(false);
+    RecordLinkWrites(false);
     ClearRecordedLinkWrites();
     ResetVirtualPortCounts();
     ResetLinkState();

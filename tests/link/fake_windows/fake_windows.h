@@ -1,0 +1,51 @@
+// The recording side of the stand-in <windows.h>: what its functions answer and what they were
+// called with, in order.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct FakeCall {
+    std::string function;
+    HANDLE handle;  // the port handle the call was made on (none for MessageBoxA)
+    DWORD argument; // EscapeCommFunction's function code; 0 for the others
+};
+
+struct FakeCreate {
+    std::string name;
+    DWORD access;
+    DWORD shareMode;
+    LPSECURITY_ATTRIBUTES security;
+    DWORD creation;
+    DWORD flags;
+    HANDLE templateFile;
+};
+
+struct FakeMessageBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+struct FakeWindows {
+    // Answers.
+    HANDLE openedHandle = reinterpret_cast<HANDLE>(0x1234);
+    BOOL getCommStateResult = TRUE;
+    DCB portDcb = {}; // what GetCommState reports
+    BOOL modemStatusResult = TRUE;
+    DWORD modemStatus = 0;
+    // Records.
+    std::vector<FakeCall> calls;
+    std::vector<FakeCreate> creates;
+    std::vector<DCB> setDcbs;
+    std::vector<FakeMessageBox> boxes;
+
+    std::vector<DWORD> Escapes() const;
+};
+
+// A fresh fake for each test.
+FakeWindows& Fake();
+void ResetFake();

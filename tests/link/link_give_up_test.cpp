@@ -1,0 +1,270 @@
+// Waits that are never answered. Each scenario sits out a time limit, so a batch runs its
+// scenarios side by side in processes of their own.
+#include "link/link_byte.h"
+#include "link/link_port_virtual.h"
+#include "link/link_state.h"
+#include "link/link_wait.h"
+#include "tests/link/link_expectations.h"
+#include "tests/support/calculator_thread.h"
+#include "tests/support/parallel_scenarios.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Writes = std::vector<LinkLines>;
+
+// Room for a loaded machine: the scenarios of a batch share two processors.
+constexpr auto kLateMargin = 1000ms;
+constexpr auto kBatchLimit = std::chrono::seconds(30);
+
+constexpr std::uint8_t kFirstByte = 0x5A;
+constexpr std::uint8_t kStopByte = 0xC3;
+
+Clock::duration Timed(void (*exchange)()) {
+    const Clock::time_point start = Clock::now();
+    exchange();
+    return Clock::now() - start;
+}
+
+void Send() { SendLinkByte(kStopByte); }
+void Receive() { ReceiveLinkByte(); }
+
+// Once given up, the job's link calls return at once without touching the lines.
+void ExpectSilentLink() {
+    ClearRecordedLinkWrites();
+    const VirtualPortCounters before = VirtualPortCounts();
+    const Clock::time_point start = Clock::now();
+    SendLinkByte(0xFF);
+    EXPECT_EQ(ReceiveLinkByte(), 0);
+    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_TRUE(RecordedLinkWrites().empty());
+    EXPECT_EQ(VirtualPortCounts().reads, before.reads);
+    EXPECT_EQ(VirtualPortCounts().writes, before.writes);
+}
+
+// The calculator takes the packet's first byte, then stops at `bit` of the second one: the
+// cable pulled before the bit, or frozen holding its wire after its first move of the bit.
+void CalculatorStops(bool pcSends, int bit, bool holding) {
+    CalculatorLinkOptions options;
+    options.stopAtByte = 1;
+    options.stopAtBit = bit;
+    options.stopHoldingWire = holding;
+    CalculatorThread calculator(options);
+    calculator.Run([pcSends](CalculatorLink& link) {
+        std::uint8_t byte;
+        if (pcSends)
+            link.ReceiveByte(&byte) && link.ReceiveByte(&byte);
+        else
+            link.SendByte(kFirstByte) && link.SendByte(kStopByte);
+    });
+    RecordLinkWrites(true);
+    MarkPacketStart(); // only the packet's very first wait may last
+    if (pcSends) {
+        SendLinkByte(kFirstByte);
+    } else {
+        ASSERT_EQ(ReceiveLinkByte(), kFirstByte);
+    }
+    ASSERT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+
+    ClearRecordedLinkWrites();
+    const Clock::duration waited = Timed(pcSends ? Send : Receive);
+    const Clock::duration sinceStop = Clock::now() - calculator.Link().StoppedAnsweringAt();
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    EXPECT_GE(waited, kLinkAnswerLimit);
+    EXPECT_LT(sinceStop, kLinkAnswerLimit + kLateMargin); // the PC's last wait began near the stop
+
+    // The bits before, then the unanswered step, then the release of the given-up link.
+    Writes expected = pcSends ? SentBitWrites(kStopByte, bit) : ReceivedBitWrites(kStopByte, bit);
+    const bool one = (kStopByte >> bit) & 1;
+    if (pcSends)
+        expected.push_back(one ? 2 : 1); // the signal, never acknowledged or never released
+    if (pcSends && holding)
+        expected.push_back(3); // released; the calculator's acknowledgement stays
+    if (!pcSends && holding)
+        expected.push_back(one ? 1 : 2); // acknowledged; the calculator's signal stays
+    expected.push_back(3);
+    EXPECT_EQ(RecordedLinkWrites(), expected);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+    ExpectSilentLink();
+}
+
+std::vector<Scenario> StopScenarios() {
+    std::vector<Scenario> scenarios;
+    for (bool pcSends : {true, false})
+        for (bool holding : {false, true})
+            for (int bit = 0; bit < 8; ++bit)
+                scenarios.push_back({std::string(pcSends ? "PC sending" : "PC receiving") +
+                                         (holding ? ", calculator frozen at bit "
+                                                  : ", cable pulled at bit ") +
+                                         std::to_string(bit),
+                                     [=] { CalculatorStops(pcSends, bit, holding); }});
+    return scenarios;
+}
+
+// A calculator that answers only after `delay` (a person getting it into receive mode).
+void AnswersLate(bool pcSends) {
+    constexpr auto delay = kLinkAnswerLimit + 500ms;
+    CalculatorThread calculator;
+    calculator.Run([pcSends, delay](CalculatorLink& link) {
+        std::this_thread::sleep_for(delay);
+        std::uint8_t byte;
+        if (pcSends)
+            link.ReceiveByte(&byte);
+        else
+            link.SendByte(0x96);
+    });
+    MarkPacketStart();
+    const Clock::time_point start = Clock::now();
+    if (pcSends) {
+        SendLinkByte(0x96);
+    } else {
+        EXPECT_EQ(ReceiveLinkByte(), 0x96);
+    }
+    EXPECT_GE(Clock::now() - start, delay);
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    ASSERT_TRUE(calculator.Join());
+    if (pcSends) {
+        EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
+                  std::vector<std::uint8_t>{0x96});
+    }
+}
+
+// A stop requested `after` the packet's first wait began, on a calculator that never answers;
+// the wait must end within [earliest, latest] of its start.
+void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::duration earliest,
+                   Clock::duration latest) {
+    CalculatorThread calculator; // never runs: nothing answers
+    RecordLinkWrites(true);
+    std::thread requester;
+    if (after == Clock::duration::zero())
+        RequestLinkStop(stop);
+    else
+        requester = std::thread([stop, after] {
+            std::this_thread::sleep_for(after);
+            RequestLinkStop(stop);
+        });
+    MarkPacketStart();
+    const Clock::duration waited = Timed(pcSends ? Send : Receive);
+    if (requester.joinable())
+        requester.join();
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
+    EXPECT_GE(waited, earliest);
+    EXPECT_LE(waited, latest);
+    EXPECT_EQ(RecordedLinkWrites(), pcSends ? (Writes{(kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+    ExpectSilentLink();
+}
+
+// Closing ends a wait inside a packet at once too, long before the answer limit.
+void ClosingMidPacket() {
+    CalculatorLinkOptions frozen;
+    frozen.stopAtByte = 0;
+    frozen.stopAtBit = 3;
+    frozen.stopHoldingWire = true;
+    CalculatorThread calculator(frozen);
+    calculator.Run([](CalculatorLink& link) { link.SendByte(0xFF); });
+    std::thread requester([] {
+        std::this_thread::sleep_for(300ms);
+        RequestLinkStop(LinkStop::Closing);
+    });
+    const Clock::duration waited = Timed(Receive);
+    requester.join();
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
+    EXPECT_LT(waited, 300ms + kLateMargin / 2);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+}
+
+// Cancel gives up only a calculator that is not answering: one that answers every wait within a
+// second, packet starts included, gets its bytes.
+void CancelWhileAnswered() {
+    CalculatorLinkOptions slow;
+    slow.bitDelay = 100ms;
+    CalculatorThread calculator(slow);
+    calculator.Run([](CalculatorLink& link) {
+        std::uint8_t byte;
+        if (link.ReceiveByte(&byte))
+            link.SendByte(byte);
+    });
+    RequestLinkStop(LinkStop::Cancel);
+    MarkPacketStart();
+    SendLinkByte(0xE1);
+    MarkPacketStart();
+    EXPECT_EQ(ReceiveLinkByte(), 0xE1);
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    ASSERT_TRUE(calculator.Join());
+}
+
+// No idle moment between the calculator's last acknowledgement and its first signal: the PC's
+// wait for the idle link after its last bit is never answered, and it gives up rather than hang.
+void ZeroTurnaround() {
+    CalculatorLinkOptions hasty;
+    hasty.turnaroundWaitsForPcPoll = false;
+    hasty.turnaround = std::chrono::microseconds(0);
+    CalculatorThread calculator(hasty);
+    calculator.Run([](CalculatorLink& link) {
+        std::uint8_t byte;
+        if (link.ReceiveByte(&byte))
+            link.SendByte(0x42);
+    });
+    RecordLinkWrites(true);
+    const Clock::duration waited = Timed(Send);
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    EXPECT_GE(waited, kLinkAnswerLimit);
+    EXPECT_LT(waited, kLinkAnswerLimit + kLateMargin);
+    Writes expected = SentBitWrites(kStopByte);
+    expected.push_back(3);
+    EXPECT_EQ(RecordedLinkWrites(), expected);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+    EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
+              std::vector<std::uint8_t>{kStopByte});
+    ExpectSilentLink();
+}
+
+void ClosingIsNeverWithdrawn() {
+    RequestLinkStop(LinkStop::Closing);
+    RequestLinkStop(LinkStop::Cancel);
+    ResetLinkState();
+    EXPECT_EQ(LinkStopRequest(), LinkStop::Closing);
+}
+} // namespace
+
+TEST(LinkGiveUp, ACalculatorThatStopsAtAnyBitIsGivenUpAfterTheLimit) {
+    RunScenariosInParallel(StopScenarios(), kBatchLimit);
+}
+
+TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
+    const auto grace = kLinkCancelGrace;
+    RunScenariosInParallel(
+        {
+            {"PC sending, answered late", [] { AnswersLate(true); }},
+            {"PC receiving, answered late", [] { AnswersLate(false); }},
+            {"PC sending, Cancel at once",
+             [=] {
+                 StopRequested(true, LinkStop::Cancel, {}, grace, grace + kLateMargin);
+             }},
+            {"PC receiving, Cancel at once",
+             [=] {
+                 StopRequested(false, LinkStop::Cancel, {}, grace, grace + kLateMargin);
+             }},
+            {"PC receiving, Cancel after the grace",
+             [=] {
+                 StopRequested(false, LinkStop::Cancel, grace + 500ms, grace + 500ms,
+                               grace + 500ms + kLateMargin / 2);
+             }},
+            {"PC sending, Closing",
+             [] {
+                 StopRequested(true, LinkStop::Closing, 300ms, 300ms, 300ms + kLateMargin / 2);
+             }},
+            {"PC receiving, Closing inside a packet", ClosingMidPacket},
+            {"Cancel while the calculator answers", CancelWhileAnswered},
+            {"Closing is never withdrawn", ClosingIsNeverWithdrawn},
+        },
+        kBatchLimit);
+}
+
+TEST(LinkGiveUp, AZeroTurnaroundIsGivenUpRatherThanHang) { ZeroTurnaround(); }

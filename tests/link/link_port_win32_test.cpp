@@ -1,0 +1,193 @@
+// The Win32 line primitives, built natively against a recording <windows.h>.
+#include "link/link_port.h"
+#include "link/link_port_win32.h"
+#include "link/link_state.h"
+#include "tests/link/fake_windows/fake_windows.h"
+#include "ui/main_window_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+std::vector<std::string> Functions() {
+    std::vector<std::string> names;
+    for (const FakeCall& call : Fake().calls)
+        names.push_back(call.function);
+    return names;
+}
+
+// Every call that takes a handle got the open port's.
+void ExpectAllOnLinkPort() {
+    for (const FakeCall& call : Fake().calls) {
+        if (call.function != "CreateFileA" && call.function != "MessageBoxA") {
+            EXPECT_EQ(call.handle, LinkPort) << call.function;
+        }
+    }
+}
+
+// A port with every field set to something the open must either change or keep.
+DCB ReportedDcb() {
+    DCB dcb;
+    std::memset(&dcb, 0x5A, sizeof dcb);
+    dcb.DCBlength = 0;
+    dcb.BaudRate = 115200;
+    dcb.fBinary = 0;
+    dcb.fParity = 1;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fOutxDsrFlow = 1;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fDsrSensitivity = 1;
+    dcb.fTXContinueOnXoff = 0;
+    dcb.fOutX = 1;
+    dcb.fInX = 1;
+    dcb.fErrorChar = 1;
+    dcb.fNull = 1;
+    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    dcb.fAbortOnError = 1;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    return dcb;
+}
+
+// `reported` with the open's framing written over it: nothing else may differ.
+DCB Configured(DCB dcb) {
+    dcb.DCBlength = 28;
+    dcb.BaudRate = 9600;
+    dcb.fBinary = 1;
+    dcb.fParity = 0;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fAbortOnError = 0;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    return dcb;
+}
+
+bool SameBytes(const DCB& a, const DCB& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+class Win32LinkPort : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetFake();
+        ResetLinkState();
+        LinkPort = Fake().openedHandle;
+        mainWindow = nullptr;
+    }
+    void TearDown() override { portName[3] = '2'; }
+};
+} // namespace
+
+TEST_F(Win32LinkPort, PortNameIsCom2BeforeStartUpWritesADigit) {
+    EXPECT_STREQ(portName, "COM2");
+}
+
+TEST_F(Win32LinkPort, OpenOpensTheNamedPortForThisProcessAloneAndConfiguresIt) {
+    LinkPort = nullptr;
+    Fake().portDcb = ReportedDcb();
+    portName[3] = '4';
+    EXPECT_TRUE(OpenLinkPort());
+    EXPECT_EQ(LinkPort, Fake().openedHandle);
+    ASSERT_EQ(Fake().creates.size(), 1u);
+    const FakeCreate& open = Fake().creates[0];
+    EXPECT_EQ(open.name, "COM4");
+    EXPECT_EQ(open.access, GENERIC_READ | GENERIC_WRITE);
+    EXPECT_EQ(open.shareMode, 0u);
+    EXPECT_EQ(open.security, nullptr);
+    EXPECT_EQ(open.creation, static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(open.flags, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING);
+    EXPECT_EQ(open.templateFile, nullptr);
+    // No line is switched at the open: the wires stay as the port left them.
+    EXPECT_EQ(Functions(),
+              (std::vector<std::string>{"CreateFileA", "GetCommState", "SetCommState"}));
+    ExpectAllOnLinkPort();
+}
+
+TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
+    static_assert(sizeof(DCB) == 28, "the stand-in DCB has the Win32 layout");
+    const DCB reported = ReportedDcb();
+    Fake().portDcb = reported;
+    ASSERT_TRUE(OpenLinkPort());
+    ASSERT_EQ(Fake().setDcbs.size(), 1u);
+    const DCB& written = Fake().setDcbs[0];
+    EXPECT_EQ(written.DCBlength, 28u);
+    EXPECT_EQ(written.BaudRate, 9600u);
+    EXPECT_EQ(written.ByteSize, 8);
+    EXPECT_EQ(written.Parity, NOPARITY);
+    EXPECT_EQ(written.fOutX, 0u);
+    EXPECT_EQ(written.fInX, 0u);
+    EXPECT_EQ(written.fDtrControl, reported.fDtrControl);
+    EXPECT_EQ(written.fRtsControl, reported.fRtsControl);
+    EXPECT_EQ(written.fOutxCtsFlow, reported.fOutxCtsFlow);
+    EXPECT_EQ(written.fOutxDsrFlow, reported.fOutxDsrFlow);
+    EXPECT_EQ(written.fDsrSensitivity, reported.fDsrSensitivity);
+    EXPECT_EQ(written.fTXContinueOnXoff, reported.fTXContinueOnXoff);
+    EXPECT_TRUE(SameBytes(written, Configured(reported))) << "a field beyond the framing changed";
+}
+
+TEST_F(Win32LinkPort, OpenHandsOnNoUnfilledBlockWhenGetCommStateFails) {
+    Fake().getCommStateResult = FALSE;
+    EXPECT_TRUE(OpenLinkPort());
+    ASSERT_EQ(Fake().setDcbs.size(), 1u);
+    EXPECT_TRUE(SameBytes(Fake().setDcbs[0], Configured(DCB{})));
+}
+
+TEST_F(Win32LinkPort, AFailedOpenReturnsFalseAndKeepsTheInvalidHandle) {
+    LinkPort = nullptr;
+    Fake().openedHandle = INVALID_HANDLE_VALUE;
+    EXPECT_FALSE(OpenLinkPort());
+    EXPECT_EQ(LinkPort, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Functions(), std::vector<std::string>{"CreateFileA"});
+    EXPECT_TRUE(Fake().boxes.empty());
+}
+
+TEST_F(Win32LinkPort, SetLinkLinesSwitchesRtsThenDtrEveryTime) {
+    const std::vector<std::vector<DWORD>> expected = {
+        {CLRRTS, CLRDTR}, {CLRRTS, SETDTR}, {SETRTS, CLRDTR}, {SETRTS, SETDTR}};
+    for (LinkLines lines = 0; lines < 4; ++lines) {
+        for (LinkLines highBits : {0x00, 0xFC}) { // only the two low bits count
+            ResetFake();
+            SetLinkLines(static_cast<LinkLines>(lines | highBits));
+            SetLinkLines(static_cast<LinkLines>(lines | highBits)); // no state is assumed
+            std::vector<DWORD> twice = expected[lines];
+            twice.insert(twice.end(), expected[lines].begin(), expected[lines].end());
+            EXPECT_EQ(Fake().Escapes(), twice) << "lines " << int(lines | highBits);
+            EXPECT_EQ(Fake().calls.size(), 4u);
+            ExpectAllOnLinkPort();
+        }
+    }
+}
+
+TEST_F(Win32LinkPort, ReadLinkLinesMapsCtsAndDsrWhateverRingAndCarrierShow) {
+    for (DWORD ringAndCarrier : {0u, MS_RING_ON, MS_RLSD_ON, MS_RING_ON | MS_RLSD_ON}) {
+        const std::vector<std::pair<DWORD, LinkLines>> cases = {
+            {0, 0}, {MS_CTS_ON, 1}, {MS_DSR_ON, 2}, {MS_CTS_ON | MS_DSR_ON, 3}};
+        for (const auto& [status, lines] : cases) {
+            Fake().modemStatus = status | ringAndCarrier;
+            EXPECT_EQ(ReadLinkLines(), lines) << "status " << (status | ringAndCarrier);
+        }
+    }
+    ExpectAllOnLinkPort();
+    EXPECT_TRUE(Fake().boxes.empty());
+}
+
+TEST_F(Win32LinkPort, AFailedStatusReadIsShownOnceAndReleasesTheGivenUpLink) {
+    mainWindow = reinterpret_cast<HWND>(0x777);
+    Fake().modemStatusResult = FALSE;
+    EXPECT_EQ(ReadLinkLines(), 3);
+    EXPECT_EQ(ReadLinkLines(), 3);
+    ASSERT_EQ(Fake().boxes.size(), 1u);
+    EXPECT_EQ(Fake().boxes[0].owner, mainWindow);
+    EXPECT_EQ(Fake().boxes[0].text, "There was an error calling GetCommModemStatus");
+    EXPECT_EQ(Fake().boxes[0].caption, "Calquin");
+    EXPECT_EQ(Fake().boxes[0].type, MB_OK);
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StatusReadFailed);
+    EXPECT_EQ(Fake().Escapes(), (std::vector<DWORD>{SETRTS, SETDTR}));
+    ExpectAllOnLinkPort();
+}
