@@ -31,7 +31,7 @@ std::chrono::steady_clock::time_point SecondsFromNow(int seconds) {
 
 WineRun::WineRun(const std::vector<std::string>& command,
                  const std::vector<std::string>& environment, const std::string& directory,
-                 const std::string& outputPath, std::chrono::seconds limit)
+                 const std::string& outputPath, std::chrono::seconds limit, int input, int output)
     : outputPath(outputPath) {
     std::vector<std::string> arguments = {SourceFile("tests/wine/session.sh"), "run",
                                           WineSessionDirectory(), "--timeout",
@@ -52,10 +52,16 @@ WineRun::WineRun(const std::vector<std::string>& command,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+    posix_spawn_file_actions_addopen(&actions, 2, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    else
+        posix_spawn_file_actions_adddup2(&actions, 2, 1);
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&actions, input, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = -1;

@@ -18,9 +18,12 @@ class WineRun {
   public:
     // Starts `command` (program and arguments) in the session with these extra environment
     // entries ("NAME=value") in `directory`, its output (stdout and stderr) in `outputPath`.
+    // With `input`/`output` descriptors, those become its standard input and output instead
+    // (stderr still goes to `outputPath`).
     WineRun(const std::vector<std::string>& command, const std::vector<std::string>& environment,
             const std::string& directory, const std::string& outputPath,
-            std::chrono::seconds limit = std::chrono::seconds(120));
+            std::chrono::seconds limit = std::chrono::seconds(120), int input = -1,
+            int output = -1);
     ~WineRun(); // ends the program if it still runs
     WineRun(const WineRun&) = delete;
     WineRun& operator=(const WineRun&) = delete;

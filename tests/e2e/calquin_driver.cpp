@@ -1,0 +1,255 @@
+// Drives calquin.exe from a second process in the same Wine session, as a user would: it finds
+// the program's windows, reads their controls and presses their buttons. It reads one command
+// per line on standard input and answers each with one line: "ok[ <result>]", "timeout[ <what
+// it saw>]" or "none" (no such window or control). Every wait has the deadline the command
+// gives, in milliseconds.
+//
+//   wait <window> <ms>              the window is there
+//   gone <window> <ms>              the window is not there any more
+//   text <window> <id>              the control's text
+//   until <window> <id> <ms> <text> waits for the control to read <text>; answers with every
+//                                   distinct text it showed meanwhile, separated by '|'
+//   reaches <window> <id> <ms> <n> <text>   the same, until it comes to read <text> the n-th
+//                                   time (counting from the answer's first text)
+//   enabled <window> <id> <ms>      waits for the control to be enabled
+//   combo <window> <id>             the combo box's selected entry
+//   click <window> <id>             a button press (a posted WM_COMMAND)
+//   message <ms>                    waits for a message box: "ok <caption>|<text>"
+//   dismiss <ms>                    presses OK in the message box
+//   pick <ms> <names>               types <names> (the rest of the line) into the open-file
+//                                   dialog and presses Open
+//   quit
+//
+// Windows: main, welcome, setup, files (the open-file dialog), message.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+const int kFileNameCombo = 0x47C; // cmb13 of the Explorer-style open-file dialog
+const int kFileNameEdit = 0x480;  // edt1 of the old-style one
+const int kSendButton = 102;
+
+struct Search {
+    std::string kind;
+    HWND found = nullptr;
+};
+
+std::string WindowText(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+bool IsDialog(HWND window) {
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    return std::strcmp(name, "#32770") == 0;
+}
+
+bool Matches(HWND window, const std::string& kind) {
+    if (!IsWindowVisible(window) || !IsDialog(window))
+        return false;
+    std::string caption = WindowText(window);
+    bool program = caption == "Calquin" || caption == "Calquin Error";
+    if (kind == "main")
+        return caption == "Calquin" && GetDlgItem(window, kSendButton) != nullptr;
+    if (kind == "message")
+        return program && GetDlgItem(window, kSendButton) == nullptr;
+    if (kind == "welcome")
+        return caption == "Welcome to Calquin!";
+    if (kind == "setup")
+        return caption == "Calquin Setup";
+    if (kind == "files")
+        return caption == "Select TI-85 file(s)";
+    return false;
+}
+
+BOOL CALLBACK Visit(HWND window, LPARAM context) {
+    Search* search = reinterpret_cast<Search*>(context);
+    if (!Matches(window, search->kind))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND Find(const std::string& kind) {
+    Search search{kind};
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Polls `done` every few milliseconds until it holds or `milliseconds` have passed.
+template <typename Condition> bool WaitFor(DWORD milliseconds, Condition done) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - start >= milliseconds)
+            return false;
+        Sleep(5);
+    }
+}
+
+HWND WaitForWindow(const std::string& kind, DWORD milliseconds) {
+    HWND window = nullptr;
+    WaitFor(milliseconds, [&] { return (window = Find(kind)) != nullptr; });
+    return window;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+BOOL CALLBACK FindStatic(HWND child, LPARAM context) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    std::string text = WindowText(child);
+    if (lstrcmpiA(name, "Static") != 0 || text.empty())
+        return TRUE;
+    *reinterpret_cast<std::string*>(context) = text;
+    return FALSE;
+}
+
+std::string MessageText(HWND box) {
+    std::string text;
+    EnumChildWindows(box, FindStatic, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// Line feeds would end the answer; they travel as "\n".
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c != '\r')
+            line += c;
+    }
+    return line;
+}
+
+std::string ComboSelection(HWND combo) {
+    DWORD_PTR index = 0;
+    if (!SendMessageTimeoutA(combo, CB_GETCURSEL, 0, 0, SMTO_BLOCK, 2000, &index) ||
+        static_cast<LRESULT>(index) == CB_ERR)
+        return "";
+    char text[256] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                        2000, &ignored);
+    return text;
+}
+
+std::string Answer(const std::string& line) {
+    std::istringstream words(line);
+    std::string command, kind;
+    words >> command;
+    if (command == "message" || command == "dismiss" || command == "pick")
+        kind = command == "pick" ? "files" : "message";
+    else
+        words >> kind;
+    DWORD milliseconds = 0;
+    int id = 0;
+
+    if (command == "wait" || command == "gone") {
+        words >> milliseconds;
+        bool present = command == "wait";
+        return WaitFor(milliseconds, [&] { return (Find(kind) != nullptr) == present; })
+                   ? "ok"
+                   : "timeout";
+    }
+    if (command == "message" || command == "dismiss" || command == "pick")
+        words >> milliseconds;
+    if (command == "message") {
+        HWND box = WaitForWindow(kind, milliseconds);
+        return box ? "ok " + WindowText(box) + "|" + OneLine(MessageText(box)) : "timeout";
+    }
+    if (command == "dismiss") {
+        HWND box = WaitForWindow(kind, milliseconds);
+        if (!box)
+            return "timeout";
+        Press(box, IDOK);
+        return WaitFor(milliseconds, [&] { return !IsWindow(box) || !IsWindowVisible(box); })
+                   ? "ok"
+                   : "timeout";
+    }
+    if (command == "pick") {
+        std::string names;
+        std::getline(words >> std::ws, names);
+        HWND dialog = WaitForWindow(kind, milliseconds);
+        if (!dialog)
+            return "timeout";
+        HWND name = GetDlgItem(dialog, kFileNameCombo);
+        if (!name)
+            name = GetDlgItem(dialog, kFileNameEdit);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()),
+                            SMTO_BLOCK, 2000, &ignored);
+        Press(dialog, IDOK);
+        return "ok";
+    }
+
+    HWND window = Find(kind);
+    if (!window)
+        return "none";
+    words >> id;
+    HWND control = GetDlgItem(window, id);
+    if (!control)
+        return "none";
+    if (command == "text")
+        return "ok " + OneLine(WindowText(control));
+    if (command == "combo")
+        return "ok " + ComboSelection(control);
+    if (command == "click") {
+        Press(window, id);
+        return "ok";
+    }
+    if (command == "enabled") {
+        words >> milliseconds;
+        return WaitFor(milliseconds, [&] { return IsWindowEnabled(control) != FALSE; }) ? "ok"
+                                                                                        : "timeout";
+    }
+    if (command == "until" || command == "reaches") {
+        std::string wanted, seen;
+        int times = 1;
+        words >> milliseconds;
+        if (command == "reaches")
+            words >> times;
+        std::getline(words >> std::ws, wanted);
+        std::vector<std::string> shown;
+        int count = 0;
+        bool reached = WaitFor(milliseconds, [&] {
+            std::string text = IsWindow(control) ? WindowText(control) : "";
+            if (shown.empty() || shown.back() != text) {
+                shown.push_back(text);
+                count += text == wanted;
+            }
+            return count >= times;
+        });
+        for (const std::string& text : shown)
+            seen += (seen.empty() ? "" : "|") + OneLine(text);
+        return (reached ? "ok " : "timeout ") + seen;
+    }
+    return "none";
+}
+} // namespace
+
+int main() {
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, stdin)) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (line == "quit")
+            break;
+        std::printf("%s\n", Answer(line).c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}

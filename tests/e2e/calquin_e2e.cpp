@@ -1,0 +1,197 @@
+#include "tests/e2e/calquin_e2e.h"
+
+#include "protocol/packet.h"
+#include "sim/shared_cable.h"
+#include "sim/virtual_cable.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+constexpr std::uint8_t kProgramType = 0x12;
+constexpr std::uint8_t kBackupType = 0x1D;
+const char kSettingsKey[] = "HKCU\\Software\\Morvane\\Calquin";
+
+std::string Name(std::uint8_t command) {
+    switch (command) {
+    case VAR:
+        return "VAR";
+    case CTS:
+        return "CTS";
+    case DATA:
+        return "DATA";
+    case SKIP:
+        return "SKIP";
+    case ACK:
+        return "ACK";
+    case EOT:
+        return "EOT";
+    default:
+        char text[8];
+        std::snprintf(text, sizeof text, "%02X", command);
+        return text;
+    }
+}
+
+Bytes Concatenated(const std::vector<Bytes>& parts) {
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+} // namespace
+
+TestVariable Variable(const std::string& name, std::size_t size, std::uint8_t seed) {
+    return {VariableHeader(kProgramType, name, static_cast<std::uint16_t>(size)),
+            {Pattern(size, seed)}};
+}
+
+TestVariable Backup(std::size_t size1, std::size_t size2, std::size_t size3) {
+    return {VariableHeader(kBackupType, "", static_cast<std::uint16_t>(size1)),
+            {Pattern(size1, 1), Pattern(size2, 2), Pattern(size3, 3)}};
+}
+
+Bytes FileOf(const std::vector<TestVariable>& variables) {
+    std::vector<Bytes> entries;
+    for (const TestVariable& variable : variables) {
+        std::vector<Bytes> blocks = {LengthBlockOf(variable.header)};
+        for (const Bytes& chunk : variable.chunks)
+            blocks.push_back(LengthBlockOf(chunk));
+        entries.push_back(Concatenated(blocks));
+    }
+    return VariableFileOf(entries);
+}
+
+std::string TraceOf(const std::vector<PacketRecord>& packets) {
+    std::string trace;
+    for (const PacketRecord& packet : packets)
+        trace += std::string(packet.direction == LinkDirection::PcToCalculator ? "PC:" : "TI:") +
+                 Name(packet.command) + " ";
+    return trace;
+}
+
+std::string Taken() {
+    return "PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:ACK ";
+}
+std::string Declined() {
+    return "PC:VAR TI:ACK TI:SKIP PC:ACK ";
+}
+std::string TakenBackup() {
+    return "PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:ACK PC:DATA TI:ACK PC:DATA TI:ACK ";
+}
+std::string EndOfTransmission() {
+    return "PC:EOT TI:ACK ";
+}
+
+void CalquinE2eTest::SetUp() {
+    ASSERT_FALSE(folder.Path().empty());
+    cable = MapSharedCable(folder.File("cable").c_str(), true);
+    ASSERT_NE(cable, nullptr);
+}
+
+void CalquinE2eTest::TearDown() {
+    driver.reset();
+    if (program)
+        program->Stop();
+    program.reset();
+    if (ti85)
+        ti85->Stop();
+    ti85.reset();
+    if (com2Missing)
+        MakeCom2Missing(false);
+    UnmapSharedCable(cable);
+}
+
+std::string CalquinE2eTest::RunInSession(const std::vector<std::string>& command) {
+    WineRun run(command, {}, folder.Path(), folder.File("session-command.log"),
+                std::chrono::seconds(60));
+    EXPECT_TRUE(run.Wait(SecondsFromNow(70)));
+    return run.Output();
+}
+
+void CalquinE2eTest::ForgetSettings() {
+    RunInSession({"reg", "delete", kSettingsKey, "/f"});
+    EXPECT_EQ(StoredPort(), 0);
+}
+
+void CalquinE2eTest::StorePort(int port) {
+    RunInSession({"reg", "add", kSettingsKey, "/v", "COMport", "/t", "REG_DWORD", "/d",
+                  std::to_string(port), "/f"});
+    EXPECT_EQ(StoredPort(), port);
+}
+
+int CalquinE2eTest::StoredPort() {
+    std::string output = RunInSession({"reg", "query", kSettingsKey, "/v", "COMport"});
+    std::size_t at = output.find("REG_DWORD");
+    if (at == std::string::npos)
+        return 0;
+    at = output.find("0x", at);
+    return at == std::string::npos ? 0 : static_cast<int>(std::stoul(output.substr(at), 0, 16));
+}
+
+void CalquinE2eTest::MakeCom2Missing(bool missing) {
+    std::string log = folder.File("port.log");
+    std::string command = "'" + SourceFile("tests/wine/session.sh") + "' port '" +
+                          WineSessionDirectory() + "' 2 " + (missing ? "missing" : "pty") + " >'" +
+                          log + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    com2Missing = missing;
+}
+
+void CalquinE2eTest::StartCalculator(Ti85Options options) {
+    options.link.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(150);
+    ti85 = std::make_unique<SimulatedTi85>(*cable, options);
+    ti85->Start();
+}
+
+void CalquinE2eTest::StartProgram() {
+    program = std::make_unique<WineRun>(
+        std::vector<std::string>{Win32BuildFile("app/calquin.exe")},
+        std::vector<std::string>{"CALQUIN_CABLE=" + folder.File("cable"),
+                                 "CALQUIN_CABLE_DEVICE=" + WineSessionDirectory() + "/ports/com2"},
+        folder.Path(), folder.File("calquin.log"), std::chrono::seconds(170));
+    ASSERT_TRUE(program->Started());
+}
+
+GuiDriver& CalquinE2eTest::Driver() {
+    if (!driver)
+        driver = std::make_unique<GuiDriver>(folder.Path(), folder.File("driver.log"));
+    return *driver;
+}
+
+std::string CalquinE2eTest::WriteFile(const std::string& name, const Bytes& contents) {
+    std::ofstream out(folder.File(name), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(contents.data()),
+              static_cast<std::streamsize>(contents.size()));
+    std::string path = "Z:" + folder.File(name);
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+void CalquinE2eTest::SendPicked(const std::string& names) {
+    ASSERT_EQ(Ask("click main 102"), "ok");
+    ASSERT_EQ(Ask("pick 20000 " + names), "ok");
+}
+
+bool CalquinE2eTest::WaitForIdle(int seconds) {
+    std::string limit = std::to_string(seconds * 1000);
+    return Ask("enabled main 102 " + limit).rfind("ok", 0) == 0 &&
+           Ask("until main 1 " + limit + " Close").rfind("ok", 0) == 0;
+}
+
+void CalquinE2eTest::CloseAndExpectExit(int code, int seconds) {
+    ASSERT_EQ(Ask("click main 1"), "ok");
+    ASSERT_TRUE(program->Wait(SecondsFromNow(seconds))) << "the program did not end";
+    EXPECT_EQ(program->ExitCode(), code);
+}
+
+void CalquinE2eTest::ExpectReceived(const std::vector<TestVariable>& variables) {
+    std::vector<ReceivedVariable> received = ti85->Variables();
+    ASSERT_EQ(received.size(), variables.size());
+    for (std::size_t i = 0; i < variables.size(); ++i) {
+        EXPECT_EQ(received[i].header, variables[i].header) << "variable " << i;
+        EXPECT_EQ(received[i].chunks, variables[i].chunks) << "variable " << i;
+    }
+}

@@ -1,0 +1,184 @@
+// The calculator misbehaving, the cable pulled, and the user's Cancel and Close, with the real
+// calquin.exe under Wine.
+#include "tests/e2e/calquin_e2e.h"
+
+#include "sim/virtual_cable.h"
+
+namespace {
+const char kStoppedAnswering[] = "ok Calquin Error|The calculator stopped answering. Check the "
+                                 "cable and that the calculator is waiting to receive.";
+
+class LinkTest : public CalquinE2eTest {
+  protected:
+    void SetUp() override {
+        CalquinE2eTest::SetUp();
+        StorePort(2);
+    }
+
+    void StartProgramAndWait() {
+        StartProgram();
+        ASSERT_EQ(Ask("wait main 30000"), "ok");
+    }
+
+    // The job's data packet is on its way: the percentage has moved.
+    void WaitForData() {
+        std::string shown = Ask("until main 121 30000 3%");
+        ASSERT_EQ(shown.rfind("ok", 0), 0u) << shown;
+    }
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+} // namespace
+
+TEST_F(LinkTest, EachSkipReasonIsTreatedAsTheProgramDecided) {
+    TestVariable x = Variable("X", 40, 1), y = Variable("Y", 50, 2), z = Variable("Z", 60, 3),
+                 t = Variable("T", 30, 4);
+    WriteFile("xyz.85g", FileOf({x, y, z}));
+    WriteFile("t.85p", FileOf({t}));
+    StartProgramAndWait();
+
+    // 2, "skip": the file goes on with its next variable, and so does the batch.
+    Ti85Options skip;
+    skip.skipReasons[0] = 2;
+    StartCalculator(skip);
+    SendPicked("\"xyz.85g\" \"t.85p\"");
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    ExpectReceived({y, z, t});
+    EXPECT_EQ(Trace(), Declined() + Taken() + Taken() + Taken() + EndOfTransmission());
+
+    // 1, "exit": the file and the batch end quietly; the header went out, so EOT follows.
+    Ti85Options exit;
+    exit.skipReasons[0] = 1;
+    StartCalculator(exit);
+    SendPicked("\"xyz.85g\" \"t.85p\"");
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    EXPECT_EQ(Ask("message 0"), "timeout");
+    ExpectReceived({});
+    EXPECT_EQ(Trace(), Declined() + EndOfTransmission());
+
+    // 3, "memory full": the same, and the user is told.
+    Ti85Options full;
+    full.skipReasons[1] = 3;
+    StartCalculator(full);
+    SendPicked("\"xyz.85g\" \"t.85p\"");
+    EXPECT_EQ(Ask("message 30000"), "ok Calquin Error|The calculator is out of memory.");
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    ExpectReceived({x});
+    EXPECT_EQ(Trace(), Taken() + Declined() + EndOfTransmission());
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, RejectedPacketsAreSentAgainAndTheProgressStartsOver) {
+    TestVariable r = Variable("R", 400, 7);
+    std::string path = WriteFile("r.85p", FileOf({r}));
+    StartProgramAndWait();
+    Ti85Options options;
+    options.rejectPackets = 1; // the VAR
+    StartCalculator(options);
+    SendPicked(path);
+    // VAR, rejection, VAR, ACK, CTS, ACK: then the DATA is rejected once as well.
+    ASSERT_TRUE(Calculator().WaitForPackets(6, SecondsFromNow(30))) << Trace();
+    Calculator().RejectPackets(1);
+    std::string shown = Ask("reaches main 121 30000 2 100%");
+    ASSERT_EQ(shown.rfind("ok", 0), 0u) << shown;
+    std::size_t first = shown.find("|100%");
+    ASSERT_NE(first, std::string::npos) << shown;
+    EXPECT_EQ(shown.compare(first, 9, "|100%|0%|"), 0) << shown; // starts over from 0%
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    ExpectReceived({r});
+    EXPECT_EQ(Trace(), "PC:VAR TI:5A PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:5A PC:DATA TI:ACK " +
+                           EndOfTransmission());
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, ACablePulledMidTransferIsReportedWithinSecondsAndTheNextSendWorks) {
+    TestVariable p = Variable("PULL", 1500, 9);
+    std::string path = WriteFile("p.85p", FileOf({p}));
+    StartProgramAndWait();
+    Ti85Options options;
+    options.link.stopAtByte = 30 + 600; // inside the data: VAR 14, ACK, CTS, ACK, DATA header
+    StartCalculator(options);
+    SendPicked(path);
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60)));
+    EXPECT_EQ(Calculator().Failure(), "unplugged");
+    auto pulled = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ask("message 10000"), kStoppedAnswering);
+    EXPECT_LT(SecondsSince(pulled), 5.0);
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(WaitForIdle(10));
+    EXPECT_EQ(Trace().find("EOT"), std::string::npos) << Trace();
+    EXPECT_EQ(Cable().pc.Pulled(), 0); // the program let go of the wires
+
+    Calculator().Replug();
+    SendPicked(path);
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    ExpectReceived({p});
+    std::string trace = Trace();
+    std::string tail = Taken() + EndOfTransmission();
+    ASSERT_GE(trace.size(), tail.size());
+    EXPECT_EQ(trace.substr(trace.size() - tail.size()), tail) << trace;
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, CancelDuringATransferLetsItFinishWithEot) {
+    TestVariable v = Variable("LONG", 2500, 3);
+    std::string path = WriteFile("long.85p", FileOf({v}));
+    StartProgramAndWait();
+    StartCalculator();
+    SendPicked(path);
+    WaitForData();
+    ASSERT_EQ(Ask("click main 1"), "ok");
+    EXPECT_EQ(Ask("until main 1 1000 Close"), "ok Close");
+    std::string shown = Ask("until main 121 60000 100%"); // the transfer goes on
+    EXPECT_EQ(shown.rfind("ok", 0), 0u) << shown;
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20));
+    ExpectReceived({v});
+    EXPECT_EQ(Trace(), Taken() + EndOfTransmission());
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, CancelWhileTheCalculatorDoesNotAnswerEndsTheJobWithinASecondQuietly) {
+    std::string path = WriteFile("nobody.85p", FileOf({Variable("N", 50)}));
+    StartProgramAndWait(); // no calculator on the cable
+    SendPicked(path);
+    ASSERT_EQ(Ask("until main 1 10000 Cancel"), "ok Cancel");
+    // The job waits at the header's first bit; give it a moment there before cancelling.
+    EXPECT_EQ(Ask("enabled main 102 1500"), "timeout");
+    auto cancelled = std::chrono::steady_clock::now();
+    ASSERT_EQ(Ask("click main 1"), "ok");
+    ASSERT_EQ(Ask("enabled main 102 5000"), "ok");
+    EXPECT_LT(SecondsSince(cancelled), 2.5);
+    EXPECT_EQ(Ask("message 1500"), "timeout");
+    EXPECT_EQ(Ask("text main 1"), "ok Close");
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, CloseAfterCancelEndsTheProgramPromptlyAfterTheJobHasStopped) {
+    std::string path = WriteFile("long.85p", FileOf({Variable("LONG", 3000, 4)}));
+    StartProgramAndWait();
+    StartCalculator();
+    SendPicked(path);
+    WaitForData();
+    ASSERT_EQ(Ask("click main 1"), "ok"); // Cancel
+    ASSERT_EQ(Ask("until main 1 1000 Close"), "ok Close");
+    auto closed = std::chrono::steady_clock::now();
+    ASSERT_EQ(Ask("click main 1"), "ok"); // Close
+    ASSERT_TRUE(Program().Wait(SecondsFromNow(10)));
+    EXPECT_LT(SecondsSince(closed), 5.0);
+    EXPECT_EQ(Program().ExitCode(), 0);
+    // The job stopped before the port closed: it let go of both wires on its way out, and the
+    // batch got no EOT.
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+    EXPECT_EQ(Calculator().EotCount(), 0);
+    EXPECT_TRUE(Calculator().Variables().empty());
+}

@@ -1,0 +1,119 @@
+// Batches picked in the open-file dialog, sent by the real calquin.exe under Wine to the
+// simulated TI-85: what the calculator received is compared with the files byte for byte, and
+// its packet trace with the exchange each variable, backup and batch end must have.
+#include "tests/e2e/calquin_e2e.h"
+
+namespace {
+class SendTest : public CalquinE2eTest {
+  protected:
+    void SetUp() override {
+        CalquinE2eTest::SetUp();
+        StorePort(2);
+    }
+
+    void StartAll() {
+        StartCalculator();
+        StartProgram();
+        ASSERT_EQ(Ask("wait main 30000"), "ok");
+    }
+
+    // The calculator's session ended (EOT or backup) and the job has ended too.
+    void ExpectBatchEnds() {
+        ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+        ASSERT_TRUE(WaitForIdle(20)) << Trace();
+    }
+};
+} // namespace
+
+TEST_F(SendTest, OneFileIsSentWholeAndTheBatchEndsWithEot) {
+    std::vector<TestVariable> variables = {Variable("ONE", 300, 1), Variable("TWO", 40, 2)};
+    std::string path = WriteFile("pair.85g", FileOf(variables));
+    StartAll();
+    SendPicked(path);
+    ExpectBatchEnds();
+    ExpectReceived(variables);
+    EXPECT_EQ(Trace(), Taken() + Taken() + EndOfTransmission());
+    EXPECT_EQ(Ask("text main 120"), "ok TWO");
+    EXPECT_EQ(Ask("text main 121"), "ok 100%");
+    CloseAndExpectExit(0);
+}
+
+TEST_F(SendTest, ThreeFilesPickedTogetherGoInOrderAndResendSendsTheThirdByItsBareName) {
+    TestVariable a = Variable("A", 120, 1), b1 = Variable("B1", 60, 2), b2 = Variable("B2", 30, 3),
+                 c = Variable("C", 90, 4);
+    WriteFile("a.85p", FileOf({a}));
+    WriteFile("b.85g", FileOf({b1, b2}));
+    WriteFile("c.85p", FileOf({c}));
+    StartAll();
+    SendPicked("\"a.85p\" \"b.85g\" \"c.85p\"");
+    ExpectBatchEnds();
+    ExpectReceived({a, b1, b2, c});
+    EXPECT_EQ(Trace(), Taken() + Taken() + Taken() + Taken() + EndOfTransmission());
+
+    Calculator().Start(); // put back in receive mode
+    ASSERT_EQ(Ask("click main 103"), "ok");
+    ExpectBatchEnds();
+    ExpectReceived({a, b1, b2, c, c});
+
+    // The path kept for Resend is the bare name, as the message shows once the file is gone.
+    std::remove(folder.File("c.85p").c_str());
+    ASSERT_EQ(Ask("click main 103"), "ok");
+    EXPECT_EQ(Ask("message 20000"), "ok Calquin Error|Error opening file: c.85p");
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    CloseAndExpectExit(0);
+}
+
+TEST_F(SendTest, ABatchGoesOnPastAWrongSignatureAndSendsNothingOfADamagedFile) {
+    TestVariable a = Variable("A", 80, 1), c = Variable("C", 70, 3), d = Variable("DAMAGED", 90);
+    Bytes wrong = FileOf({Variable("WRONG", 50)});
+    wrong[5] = '4'; // "**TI84**"
+    Bytes damaged = FileOf({d});
+    damaged.resize(damaged.size() - 20); // its data section runs past the end
+    WriteFile("a.85p", FileOf({a}));
+    WriteFile("b.85p", wrong);
+    WriteFile("c.85p", FileOf({c}));
+    WriteFile("d.85p", damaged);
+    StartAll();
+
+    SendPicked("\"a.85p\" \"b.85p\" \"c.85p\"");
+    EXPECT_EQ(Ask("message 30000"), "ok Calquin Error|File: b.85p has incorrect signature");
+    EXPECT_EQ(Calculator().Variables().size(), 1u); // the third waits for the message
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ExpectBatchEnds();
+    ExpectReceived({a, c});
+    EXPECT_EQ(Trace(), Taken() + Taken() + EndOfTransmission());
+
+    StartCalculator();
+    SendPicked("\"a.85p\" \"d.85p\" \"c.85p\"");
+    std::string message = Ask("message 30000");
+    EXPECT_EQ(message.rfind("ok Calquin Error|", 0), 0u) << message;
+    EXPECT_NE(message.find("d.85p"), std::string::npos) << message;
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ExpectBatchEnds();
+    ExpectReceived({a, c});
+    EXPECT_EQ(Trace(), Taken() + Taken() + EndOfTransmission());
+    CloseAndExpectExit(0);
+}
+
+TEST_F(SendTest, ABackupGoesInThreeChunksWithoutEotAlsoBehindAVariable) {
+    TestVariable backup = Backup(500, 120, 700), v = Variable("V", 60, 5);
+    std::string path = WriteFile("memory.85b", FileOf({backup}));
+    WriteFile("v.85p", FileOf({v}));
+    StartAll();
+
+    SendPicked(path);
+    std::string shown = Ask("until main 120 30000 Chunk3");
+    EXPECT_NE(shown.find("Chunk1|Chunk2|Chunk3"), std::string::npos) << shown;
+    ExpectBatchEnds();
+    ExpectReceived({backup});
+    EXPECT_EQ(Trace(), TakenBackup());
+
+    StartCalculator();
+    SendPicked("\"v.85p\" \"memory.85b\"");
+    ExpectBatchEnds();
+    ExpectReceived({v, backup});
+    EXPECT_EQ(Trace(), Taken() + TakenBackup());
+    EXPECT_EQ(Calculator().EotCount(), 0);
+    CloseAndExpectExit(0);
+}
