@@ -11,6 +11,7 @@
 //                                   distinct text it showed meanwhile, separated by '|'
 //   reaches <window> <id> <ms> <n> <text>   the same, until it comes to read <text> the n-th
 //                                   time (counting from the answer's first text)
+//   above <window> <id> <ms> <n>    waits for the control's text to start with a number above n
 //   enabled <window> <id> <ms>      waits for the control to be enabled
 //   combo <window> <id>             the combo box's selected entry
 //   click <window> <id>             a button press (a posted WM_COMMAND)
@@ -24,6 +25,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -139,10 +141,13 @@ std::string ComboSelection(HWND combo) {
     if (!SendMessageTimeoutA(combo, CB_GETCURSEL, 0, 0, SMTO_BLOCK, 2000, &index) ||
         static_cast<LRESULT>(index) == CB_ERR)
         return "";
-    char text[256] = {};
+    // Asked in UTF-16: Wine hands the ANSI form of this message across processes unconverted.
+    wchar_t wide[256] = {};
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+    SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK,
                         2000, &ignored);
+    char text[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -214,6 +219,16 @@ std::string Answer(const std::string& line) {
         words >> milliseconds;
         return WaitFor(milliseconds, [&] { return IsWindowEnabled(control) != FALSE; }) ? "ok"
                                                                                         : "timeout";
+    }
+    if (command == "above") {
+        int floor = 0;
+        words >> milliseconds >> floor;
+        std::string text;
+        bool above = WaitFor(milliseconds, [&] {
+            text = IsWindow(control) ? WindowText(control) : "";
+            return !text.empty() && std::atoi(text.c_str()) > floor;
+        });
+        return (above ? "ok " : "timeout ") + OneLine(text);
     }
     if (command == "until" || command == "reaches") {
         std::string wanted, seen;

@@ -144,7 +144,9 @@ point_port() {
     local n=$1 target
     case $2 in
     pty) target=$(readlink "$state/ports/com$n.pty") ;;
-    missing) target=$state/ports/absent-com$n ;;
+    # A folder, not a link to nothing: for a port whose link leads nowhere Wine opens a device
+    # object of its own, and the open succeeds.
+    missing) target=$state/ports/folder-com$n && mkdir -p "$target" ;;
     *) die "port $n: pty or missing, not '$2'" ;;
     esac
     case $target in /dev/ttyS*) die "refusing to map COM$n to $target" ;; esac
