@@ -97,7 +97,7 @@ TEST_F(SendTest, ABatchGoesOnPastAWrongSignatureAndSendsNothingOfADamagedFile) {
 }
 
 TEST_F(SendTest, ABackupGoesInThreeChunksWithoutEotAlsoBehindAVariable) {
-    TestVariable backup = Backup(500, 120, 700), v = Variable("V", 60, 5);
+    TestVariable backup = Backup(600, 400, 700), v = Variable("V", 60, 5);
     std::string path = WriteFile("memory.85b", FileOf({backup}));
     WriteFile("v.85p", FileOf({v}));
     StartAll();
