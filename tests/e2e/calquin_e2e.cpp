@@ -1,5 +1,7 @@
 #include "tests/e2e/calquin_e2e.h"
 
+#include "tools/receipt.h"
+
 #include "protocol/packet.h"
 #include "sim/shared_cable.h"
 #include "sim/virtual_cable.h"
@@ -11,27 +13,6 @@ namespace {
 constexpr std::uint8_t kProgramType = 0x12;
 constexpr std::uint8_t kBackupType = 0x1D;
 const char kSettingsKey[] = "HKCU\\Software\\Morvane\\Calquin";
-
-std::string Name(std::uint8_t command) {
-    switch (command) {
-    case VAR:
-        return "VAR";
-    case CTS:
-        return "CTS";
-    case DATA:
-        return "DATA";
-    case SKIP:
-        return "SKIP";
-    case ACK:
-        return "ACK";
-    case EOT:
-        return "EOT";
-    default:
-        char text[8];
-        std::snprintf(text, sizeof text, "%02X", command);
-        return text;
-    }
-}
 
 Bytes Concatenated(const std::vector<Bytes>& parts) {
     Bytes all;
@@ -66,7 +47,7 @@ std::string TraceOf(const std::vector<PacketRecord>& packets) {
     std::string trace;
     for (const PacketRecord& packet : packets)
         trace += std::string(packet.direction == LinkDirection::PcToCalculator ? "PC:" : "TI:") +
-                 Name(packet.command) + " ";
+                 CommandName(packet.command) + " ";
     return trace;
 }
 
