@@ -5,11 +5,21 @@
 #include "link/link_wait.h"
 
 namespace {
-bool BothLow(LinkLines reading) { return reading == 0; }
-bool Idle(LinkLines reading) { return reading == 3; }
-bool NotIdle(LinkLines reading) { return reading != 3; }
-bool DsrHigh(LinkLines reading) { return (reading & 2) != 0; }
-bool CtsHigh(LinkLines reading) { return (reading & 1) != 0; }
+bool BothLow(LinkLines reading) {
+    return reading == 0;
+}
+bool Idle(LinkLines reading) {
+    return reading == 3;
+}
+bool NotIdle(LinkLines reading) {
+    return reading != 3;
+}
+bool DsrHigh(LinkLines reading) {
+    return (reading & 2) != 0;
+}
+bool CtsHigh(LinkLines reading) {
+    return (reading & 1) != 0;
+}
 } // namespace
 
 void SendLinkByte(std::uint8_t byte) {

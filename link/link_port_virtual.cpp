@@ -18,9 +18,13 @@ std::vector<LinkLines> writes;
 VirtualPortCounters counters;
 } // namespace
 
-void AttachVirtualPort(VirtualCable* attached) { cable = attached; }
+void AttachVirtualPort(VirtualCable* attached) {
+    cable = attached;
+}
 
-void RecordLinkWrites(bool on) { recording = on; }
+void RecordLinkWrites(bool on) {
+    recording = on;
+}
 
 std::vector<LinkLines> RecordedLinkWrites() {
     std::lock_guard<std::mutex> hold(writesLock);
@@ -32,14 +36,24 @@ void ClearRecordedLinkWrites() {
     writes.clear();
 }
 
-VirtualPortCounters VirtualPortCounts() { return counters; }
-void ResetVirtualPortCounts() { counters = VirtualPortCounters{}; }
+VirtualPortCounters VirtualPortCounts() {
+    return counters;
+}
+void ResetVirtualPortCounts() {
+    counters = VirtualPortCounters{};
+}
 
-LinkLines LastLinkReading() { return lastReading; }
+LinkLines LastLinkReading() {
+    return lastReading;
+}
 
-void FailStatusReads(bool fail) { failReads = fail; }
+void FailStatusReads(bool fail) {
+    failReads = fail;
+}
 
-bool OpenLinkPort() { return cable.load() != nullptr; }
+bool OpenLinkPort() {
+    return cable.load() != nullptr;
+}
 
 void SetLinkLines(LinkLines lines) {
     ++counters.writes;

@@ -22,11 +22,17 @@ void RequestLinkStop(LinkStop stop) {
         stopRequest = stop;
 }
 
-LinkStop LinkStopRequest() { return stopRequest.load(); }
+LinkStop LinkStopRequest() {
+    return stopRequest.load();
+}
 
-LinkOutcome LinkJobOutcome() { return outcome.load(); }
+LinkOutcome LinkJobOutcome() {
+    return outcome.load();
+}
 
-bool LinkGivenUp() { return outcome.load() != LinkOutcome::Running; }
+bool LinkGivenUp() {
+    return outcome.load() != LinkOutcome::Running;
+}
 
 void GiveUpLink(LinkOutcome reason) {
     LinkOutcome running = LinkOutcome::Running;
@@ -41,7 +47,9 @@ bool GiveUpOnStatusReadFailure() {
     return first;
 }
 
-void MarkPacketStart() { packetStart = true; }
+void MarkPacketStart() {
+    packetStart = true;
+}
 
 bool TakePacketStart() {
     bool wasSet = packetStart;

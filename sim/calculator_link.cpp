@@ -13,7 +13,9 @@ CalculatorLink::CalculatorLink(VirtualCable& cable, CalculatorLinkOptions option
 
 // The PC's own pulls: what the calculator sees of the wires while it pulls none of them, and
 // the only sign of the PC's acknowledgement when a glitch has the calculator pull both.
-bool CalculatorLink::PcPulls(std::uint8_t wires) const { return (cable.pc.Pulled() & wires) != 0; }
+bool CalculatorLink::PcPulls(std::uint8_t wires) const {
+    return (cable.pc.Pulled() & wires) != 0;
+}
 
 // A release the calculator may have missed (the PC pulls the wire again for its next bit at
 // once) still counts: the PC end's release counter has moved on.
@@ -75,9 +77,13 @@ void CalculatorLink::LetGoOfHeldAck() {
     pcReadsAtIdle = cable.pcReads.load();
 }
 
-bool CalculatorLink::ReceiveByte(std::uint8_t* value) { return Ended(ReceiveBits(value)); }
+bool CalculatorLink::ReceiveByte(std::uint8_t* value) {
+    return Ended(ReceiveBits(value));
+}
 
-bool CalculatorLink::SendByte(std::uint8_t value) { return Ended(SendBits(value)); }
+bool CalculatorLink::SendByte(std::uint8_t value) {
+    return Ended(SendBits(value));
+}
 
 bool CalculatorLink::Ended(bool completed) {
     if (!completed && !frozen) {

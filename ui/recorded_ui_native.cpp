@@ -11,7 +11,9 @@ RecordedUi recorded;
 std::mutex recordedLock; // tests read from their own thread while the job writes
 } // namespace
 
-RecordedUi& RecordedUiState() { return recorded; }
+RecordedUi& RecordedUiState() {
+    return recorded;
+}
 
 void ClearRecordedUi() {
     std::lock_guard<std::mutex> hold(recordedLock);

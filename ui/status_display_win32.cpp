@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
-void ShowVariableName(const char* name) { SetDlgItemTextA(mainWindow, IDC_VARIABLE, name); }
+void ShowVariableName(const char* name) {
+    SetDlgItemTextA(mainWindow, IDC_VARIABLE, name);
+}
 
 void ShowPercent(int percent) {
     char text[16];
@@ -14,4 +16,6 @@ void ShowPercent(int percent) {
     SendDlgItemMessageA(mainWindow, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void ShowButtonLabel(const char* label) { SetDlgItemTextA(mainWindow, IDOK, label); }
+void ShowButtonLabel(const char* label) {
+    SetDlgItemTextA(mainWindow, IDOK, label);
+}

@@ -139,8 +139,9 @@ TEST_F(LinkTest, RejectedPacketsAreSentAgainAndTheProgressStartsOver) {
     ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
     ASSERT_TRUE(WaitForIdle(20));
     ExpectReceived({r});
-    EXPECT_EQ(Trace(), "PC:VAR TI:0x5A PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:0x5A PC:DATA TI:ACK " +
-                           EndOfTransmission());
+    EXPECT_EQ(Trace(),
+              "PC:VAR TI:0x5A PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:0x5A PC:DATA TI:ACK " +
+                  EndOfTransmission());
     CloseAndExpectExit(0);
 }
 

@@ -90,7 +90,8 @@ TEST(LinkByte, SendWaitsWhileTheReadingShowsOnlyItsOwnPull) {
         std::thread pc([byte] { SendLinkByte(byte); });
         ASSERT_TRUE(WaitUntil([&cable] { return cable.pc.Pulled() != 0; }, 1000ms));
         const std::uint32_t readsAtSignal = cable.pcReads.load();
-        bool polled = WaitUntil([&] { return cable.pcReads.load() - readsAtSignal > 5000; }, 1000ms);
+        bool polled =
+            WaitUntil([&] { return cable.pcReads.load() - readsAtSignal > 5000; }, 1000ms);
         EXPECT_TRUE(polled);
         EXPECT_EQ(RecordedLinkWrites(), Writes{signal});
         EXPECT_EQ(LastLinkReading(), 3 - signal);

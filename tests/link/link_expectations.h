@@ -30,8 +30,7 @@ inline std::vector<LinkLines> ReceivedBitWrites(std::uint8_t byte, int bits = 8)
     return writes;
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
+template <typename Condition> bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline)

@@ -31,8 +31,12 @@ Clock::duration Timed(void (*exchange)()) {
     return Clock::now() - start;
 }
 
-void Send() { SendLinkByte(kStopByte); }
-void Receive() { ReceiveLinkByte(); }
+void Send() {
+    SendLinkByte(kStopByte);
+}
+void Receive() {
+    ReceiveLinkByte();
+}
 
 // Once given up, the job's link calls return at once without touching the lines.
 void ExpectSilentLink() {
@@ -98,11 +102,11 @@ std::vector<Scenario> StopScenarios() {
     for (bool pcSends : {true, false})
         for (bool holding : {false, true})
             for (int bit = 0; bit < 8; ++bit)
-                scenarios.push_back({std::string(pcSends ? "PC sending" : "PC receiving") +
-                                         (holding ? ", calculator frozen at bit "
-                                                  : ", cable pulled at bit ") +
-                                         std::to_string(bit),
-                                     [=] { CalculatorStops(pcSends, bit, holding); }});
+                scenarios.push_back(
+                    {std::string(pcSends ? "PC sending" : "PC receiving") +
+                         (holding ? ", calculator frozen at bit " : ", cable pulled at bit ") +
+                         std::to_string(bit),
+                     [=] { CalculatorStops(pcSends, bit, holding); }});
     return scenarios;
 }
 
@@ -244,22 +248,16 @@ TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
             {"PC sending, answered late", [] { AnswersLate(true); }},
             {"PC receiving, answered late", [] { AnswersLate(false); }},
             {"PC sending, Cancel at once",
-             [=] {
-                 StopRequested(true, LinkStop::Cancel, {}, grace, grace + kLateMargin);
-             }},
+             [=] { StopRequested(true, LinkStop::Cancel, {}, grace, grace + kLateMargin); }},
             {"PC receiving, Cancel at once",
-             [=] {
-                 StopRequested(false, LinkStop::Cancel, {}, grace, grace + kLateMargin);
-             }},
+             [=] { StopRequested(false, LinkStop::Cancel, {}, grace, grace + kLateMargin); }},
             {"PC receiving, Cancel after the grace",
              [=] {
                  StopRequested(false, LinkStop::Cancel, grace + 500ms, grace + 500ms,
                                grace + 500ms + kLateMargin / 2);
              }},
             {"PC sending, Closing",
-             [] {
-                 StopRequested(true, LinkStop::Closing, 300ms, 300ms, 300ms + kLateMargin / 2);
-             }},
+             [] { StopRequested(true, LinkStop::Closing, 300ms, 300ms, 300ms + kLateMargin / 2); }},
             {"PC receiving, Closing inside a packet", ClosingMidPacket},
             {"Cancel while the calculator answers", CancelWhileAnswered},
             {"Closing is never withdrawn", ClosingIsNeverWithdrawn},
@@ -267,4 +265,6 @@ TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
         kBatchLimit);
 }
 
-TEST(LinkGiveUp, AZeroTurnaroundIsGivenUpRatherThanHang) { ZeroTurnaround(); }
+TEST(LinkGiveUp, AZeroTurnaroundIsGivenUpRatherThanHang) {
+    ZeroTurnaround();
+}

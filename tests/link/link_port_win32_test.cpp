@@ -70,7 +70,9 @@ DCB Configured(DCB dcb) {
     return dcb;
 }
 
-bool SameBytes(const DCB& a, const DCB& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBytes(const DCB& a, const DCB& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 class Win32LinkPort : public testing::Test {
   protected:

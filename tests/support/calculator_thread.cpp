@@ -4,8 +4,7 @@
 #include "link/link_state.h"
 
 CalculatorThread::CalculatorThread(CalculatorLinkOptions options, std::chrono::seconds limit)
-    : cable(std::make_unique<VirtualCable>()),
-      deadline(std::chrono::steady_clock::now() + limit) {
+    : cable(std::make_unique<VirtualCable>()), deadline(std::chrono::steady_clock::now() + limit) {
     options.deadline = deadline;
     link = std::make_unique<CalculatorLink>(*cable, options);
     AttachVirtualPort(cable.get());

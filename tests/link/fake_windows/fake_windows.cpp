@@ -8,8 +8,12 @@ void Record(const char* function, HANDLE handle, DWORD argument = 0) {
 }
 } // namespace
 
-FakeWindows& Fake() { return fake; }
-void ResetFake() { fake = FakeWindows{}; }
+FakeWindows& Fake() {
+    return fake;
+}
+void ResetFake() {
+    fake = FakeWindows{};
+}
 
 std::vector<DWORD> FakeWindows::Escapes() const {
     std::vector<DWORD> codes;
