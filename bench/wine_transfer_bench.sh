@@ -36,7 +36,7 @@ mkdir -p "$work"
 exec 9>"$work/lock"
 flock -n 9 || die "another benchmark is using $work"
 
-simulator_pid= calquin_pid= driver_pid= session_started=0
+simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 
 ours() { # a process this script started that still runs
     local stat

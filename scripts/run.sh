@@ -35,7 +35,7 @@ mkdir -p "$run"
 exec 9>"$run/lock"
 flock -n 9 || die "another run is using $run"
 
-simulator_pid= calquin_pid= driver_pid= session_started=0
+simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 
 # A process this script started that is still running (not a zombie, still our child).
 ours() {
