@@ -86,10 +86,8 @@ open(f"{folder}/large.85p", "wb").write(large)
 EOF
 
 session_started=1
-for attempt in 1 2 3; do # the session's guard check can lose a race with the new server
-    "$session" start "$state" --preload "$native/preload" >/dev/null 2>"$work/session.log" && break
-    [ "$attempt" = 3 ] && die "the Wine session did not start: $(tail -1 "$work/session.log")"
-done
+"$session" start "$state" --preload "$native/preload" >/dev/null 2>"$work/session.log" ||
+    die "the Wine session did not start: $(tail -1 "$work/session.log")"
 "$session" run "$state" --timeout 60 reg add 'HKCU\Software\Morvane\Calquin' /v COMport \
     /t REG_DWORD /d 2 /f >/dev/null 2>&1 || die "the port could not be stored"
 

@@ -113,19 +113,11 @@ start_simulator() {
     done
 }
 
-# start_session [--no-display]: the Wine session of the run. Its start checks that the new
-# wineserver carries the guard by a line the server may write before the log is emptied, so a
-# start that fails is tried again, at most three times.
+# start_session [--no-display]: the Wine session of the run.
 start_session() {
-    local attempt
     session_started=1
-    : >"$run/session.log"
-    for attempt in 1 2 3; do
-        "$session" start "$state" --preload "$native/preload" "$@" 2>>"$run/session.log" &&
-            return 0
-        echo "run: the Wine session did not start (attempt $attempt): $(tail -1 "$run/session.log")" >&2
-    done
-    die "the Wine session did not start; see $run/session.log and $state"
+    "$session" start "$state" --preload "$native/preload" "$@" 2>"$run/session.log" ||
+        die "the Wine session did not start; see $run/session.log and $state"
 }
 
 cable_environment() {
@@ -135,7 +127,7 @@ cable_environment() {
 
 # ---- With a display: the user's desktop ----------------------------------------------------
 run_on_desktop() {
-    local limit=${CALQUIN_RUN_LIMIT:-3600} user_display=$DISPLAY status=0
+    local limit=${CALQUIN_RUN_LIMIT:-3600} status=0
     start_session --no-display
     prepare_registry Y 0 # the desktop's window manager manages the windows
     start_simulator --keep-receiving --limit "$((limit + 60))"
@@ -144,11 +136,7 @@ run_on_desktop() {
     (
         cd "$root/samples"
         cable_environment
-        # The session's environment, with the user's display in place of none.
-        # shellcheck disable=SC1090
-        source <("$session" env "$state")
-        export DISPLAY=$user_display
-        LD_PRELOAD=$CALQUIN_GUARD exec timeout -k 5 "$limit" wine "$win32/app/calquin.exe"
+        exec "$session" run "$state" --timeout "$limit" "$win32/app/calquin.exe"
     ) >"$run/calquin.log" 2>&1 &
     calquin_pid=$!
     wait "$calquin_pid" || status=$?

@@ -197,9 +197,10 @@ start_session() {
     make_prefix
     start_ports
     [ "$display" = 1 ] && start_display
+    # Emptied before the server starts: its own "loaded" line is what proves it carries the guard.
+    : >"$state/guard.log"
     LD_PRELOAD=$guard wineserver -f -p >"$state/wineserver.log" 2>&1 &
     echo $! >"$state/wineserver.pid"
-    : >"$state/guard.log"
     guarded timeout 120 wineboot >>"$state/wineboot.log" 2>&1 || die "wineboot failed"
     check_ports
     grep -q "^loaded pid=$(cat "$state/wineserver.pid") " "$state/guard.log" ||
@@ -211,8 +212,8 @@ start_session() {
         for name in CALQUIN_WINE_SESSION WINEPREFIX WINEDEBUG WINEDLLOVERRIDES CALQUIN_GUARD_LOG; do
             printf 'export %s=%q\n' "$name" "${!name}"
         done
+        # Without a display of its own, programs run on whatever display their caller has.
         [ "$display" = 1 ] && printf 'export DISPLAY=%q\n' "$DISPLAY"
-        [ "$display" = 1 ] || echo 'unset DISPLAY'
         printf 'export CALQUIN_GUARD=%q\n' "$guard"
     } >"$state/env"
 }
