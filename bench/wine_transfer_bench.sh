@@ -38,28 +38,8 @@ flock -n 9 || die "another benchmark is using $work"
 
 simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 
-ours() { # a process this script started that still runs
-    local stat
-    [ -n "$1" ] || return 1
-    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-    stat=${stat##*) }
-    [ "${stat:0:1}" != Z ] && [ "$(echo "$stat" | cut -d' ' -f2)" = "$$" ]
-}
-
-wait_gone() { # wait_gone <pid> <seconds>
-    local rounds=$(($2 * 200))
-    while ours "$1"; do
-        ((rounds-- > 0)) || return 1
-        sleep 0.005
-    done
-}
-
-end() {
-    ours "$1" || return 0
-    kill -TERM "$1" 2>/dev/null || true
-    wait_gone "$1" 10 || kill -KILL "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
+# shellcheck source=scripts/processes.sh
+source "$root/scripts/processes.sh"
 
 finish() {
     local status=$?

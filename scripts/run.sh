@@ -37,32 +37,8 @@ flock -n 9 || die "another run is using $run"
 
 simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 
-# A process this script started that is still running (not a zombie, still our child).
-ours() {
-    local pid=$1 stat
-    [ -n "$pid" ] || return 1
-    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 1
-    stat=${stat##*) }
-    [ "${stat:0:1}" != Z ] && [ "$(echo "$stat" | cut -d' ' -f2)" = "$$" ]
-}
-
-# wait_gone <pid> <seconds>: waits until the process has ended, at most that long.
-wait_gone() {
-    local pid=$1 rounds=$(($2 * 20))
-    while ours "$pid"; do
-        ((rounds-- > 0)) || return 1
-        sleep 0.05
-    done
-}
-
-# end <pid>: asks a process of ours to end, then makes it.
-end() {
-    local pid=$1
-    ours "$pid" || return 0
-    kill -TERM "$pid" 2>/dev/null || true
-    wait_gone "$pid" 10 || kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
+# shellcheck source=scripts/processes.sh
+source "$root/scripts/processes.sh"
 
 finish() {
     local status=$?
