@@ -52,8 +52,11 @@ void FinishEndedJob(HWND window) {
 bool StartJob(HWND window, LPTHREAD_START_ROUTINE job, LPVOID argument) {
     if (JobThreadAlive())
         return false;
+    FinishEndedJob(window); // a job whose thread has ended before its end message came
     SetDlgItemTextA(window, IDOK, "Cancel");
     EnableJobButtons(window, false);
+    // Here rather than on the job's thread: a Cancel pressed before that thread has run is kept.
+    BeginTransferJob();
     workerThread = CreateThread(nullptr, 0, job, argument, 0, &workerThreadId);
     if (workerThread)
         return true;
@@ -100,8 +103,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES: {
         HDROP drop = reinterpret_cast<HDROP>(wParam);
         // The job releases the handle; a drop no job takes is released here.
-        if (!StartJob(window, DropJob, drop))
+        if (!StartJob(window, DropJob, drop)) {
             DragFinish(drop);
+            MessageBeep(MB_ICONWARNING); // the files were not taken
+        }
         return FALSE;
     }
     case WM_COMMAND:

@@ -10,7 +10,8 @@ extern unsigned long workerThreadId;
 // The next path of the batch, or null when there are no more.
 using NextJobPath = const char* (*)(void* context);
 
-// Job start: bytesSent to 0 and a fresh link state. Call before collecting the paths.
+// Job start: bytesSent to 0 and a fresh link state. Called by the thread that starts the job,
+// before the job's thread exists, so that a stop requested from then on reaches the job.
 void BeginTransferJob();
 // Sends each path in turn (storing it in lastFilePath first when `storesLastPath`), stops at
 // the first file that ends the batch, and sends the EOT when payload went out. A given-up link

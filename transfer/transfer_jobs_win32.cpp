@@ -108,7 +108,6 @@ DWORD EndJob() {
 } // namespace
 
 DWORD WINAPI SendJob(LPVOID) {
-    BeginTransferJob();
     char names[kFileNamesSize] = {}; // zeroed whole, so that the parsing never runs past it
     if (PickFiles(names)) {
         Selection selection = ParseSelection(names, names + kFileNamesSize);
@@ -118,13 +117,11 @@ DWORD WINAPI SendJob(LPVOID) {
 }
 
 DWORD WINAPI ResendJob(LPVOID) {
-    BeginTransferJob();
     ResendLastFile();
     return EndJob();
 }
 
 DWORD WINAPI DropJob(LPVOID drop) {
-    BeginTransferJob();
     DroppedFiles files{static_cast<HDROP>(drop), 0, 0, std::string()};
     files.count = DragQueryFileA(files.drop, 0xFFFFFFFF, nullptr, 0);
     SendBatch(NextDroppedPath, &files, true);
