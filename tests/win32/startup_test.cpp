@@ -101,6 +101,16 @@ WIN32_TEST(StartupQuitInTheWelcomeDialogEndsWithMinusOne) {
     PressButton(welcome, IDCANCEL);
     CHECK_EQ(program.ExitCode(), kFailed);
     CHECK_EQ(StoredPort(), -1L); // the key was made, nothing was stored in it
+
+    // A stored 0 is no port: the welcome dialog asks again.
+    StorePort(0);
+    Program again;
+    welcome = again.Window(kWelcome);
+    if (!CHECK(welcome))
+        return;
+    PressButton(welcome, IDCANCEL);
+    CHECK_EQ(again.ExitCode(), kFailed);
+    CHECK_EQ(StoredPort(), 0L);
 }
 
 WIN32_TEST(StartupWithAPortThatCannotBeOpenedSaysSoAndEndsWithMinusOne) {
