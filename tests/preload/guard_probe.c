@@ -1,6 +1,6 @@
 /* The serial-port guard and the cable device's modem lines, seen from a program that carries
- * the guard (LD_PRELOAD). Only names that do not exist, or calls that never open a device,
- * point at /dev/ttyS*: a guard that failed would get ENOENT or a harmless stat, never a port. */
+ * the guard (LD_PRELOAD). Only names that do not exist point at serial devices: a guard that
+ * failed would get ENOENT, never a port. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <errno.h>
@@ -30,7 +30,35 @@ static int failures;
 /* A call refused by the guard: failed with this errno. */
 #define REFUSED(call, error) CHECK((errno = 0, (call) == -1) && errno == (error))
 
-static const char kMissingSerial[] = "/dev/ttyS_calquin_probe_missing";
+#define MISSING_NAME "ttyS_calquin_probe_missing"
+static const char kMissingName[] = MISSING_NAME;
+static const char kMissingSerial[] = "/dev/" MISSING_NAME;
+
+static char guardLog[PATH_MAX];
+
+/* The guard's refusals of `path` so far, from the log it writes for this probe. */
+static long RefusalsLogged(const char* path) {
+    char line[PATH_MAX + 128], wanted[PATH_MAX + 16];
+    long count = 0;
+    snprintf(wanted, sizeof wanted, " path=%s\n", path);
+    FILE* log = fopen(guardLog, "r");
+    while (log && fgets(line, sizeof line, log)) {
+        size_t length = strlen(line), tail = strlen(wanted);
+        count += strncmp(line, "refused ", 8) == 0 && length >= tail &&
+                 strcmp(line + length - tail, wanted) == 0;
+    }
+    if (log)
+        fclose(log);
+    return count;
+}
+
+/* A check whose call on `path` the guard must have refused, and logged, exactly once. */
+#define LOGGED(path, check)                                                                        \
+    do {                                                                                           \
+        long before = RefusalsLogged(path);                                                        \
+        check;                                                                                     \
+        CHECK(RefusalsLogged(path) == before + 1);                                                 \
+    } while (0)
 
 static int GuardLoaded(void) {
     FILE* maps = fopen("/proc/self/maps", "r");
@@ -54,11 +82,12 @@ static void TestRefusals(const char* dir) {
 
     REFUSED(open(kMissingSerial, O_RDWR), EACCES);
     REFUSED(open("/dev/./ttyS_x", O_RDONLY | O_CREAT, 0600), EACCES);
-    REFUSED(stat("/dev/ttyS0", &status), ENOENT);
-    REFUSED(access("/dev/ttyS0", F_OK), ENOENT);
-    REFUSED(fstatat(AT_FDCWD, "/dev/ttyS0", &status, 0), ENOENT);
-    CHECK(realpath("/dev/ttyS0", path) == NULL && errno == ENOENT);
-    CHECK(opendir("/dev/ttyS0") == NULL && errno == ENOENT);
+    /* Lookups answer ENOENT, as for a missing name: the guard's log tells its refusal apart. */
+    LOGGED(kMissingSerial, REFUSED(stat(kMissingSerial, &status), ENOENT));
+    LOGGED(kMissingSerial, REFUSED(access(kMissingSerial, F_OK), ENOENT));
+    LOGGED(kMissingSerial, REFUSED(fstatat(AT_FDCWD, kMissingSerial, &status, 0), ENOENT));
+    LOGGED(kMissingSerial, CHECK(realpath(kMissingSerial, path) == NULL && errno == ENOENT));
+    LOGGED(kMissingSerial, CHECK(opendir(kMissingSerial) == NULL && errno == ENOENT));
 
     /* Through a link, a chain of links, a linked directory, and relative names. */
     snprintf(path, sizeof path, "%s/com1", dir);
@@ -66,27 +95,29 @@ static void TestRefusals(const char* dir) {
     REFUSED(open(path, O_RDWR), EACCES);
     CHECK(fopen(path, "r") == NULL && errno == EACCES);
     CHECK(lstat(path, &status) == 0 && S_ISLNK(status.st_mode)); /* the link itself is fine */
-    REFUSED(symlink("/dev/ttyS0", path), EACCES);
+    REFUSED(symlink(kMissingSerial, path), EACCES);
     snprintf(other, sizeof other, "%s/chain", dir);
     MakeLink("com1", other);
     REFUSED(open(other, O_RDONLY), EACCES);
     snprintf(path, sizeof path, "%s/devices", dir);
     MakeLink("/usr/../dev", path);
-    snprintf(other, sizeof other, "%s/devices/ttyS0", dir);
-    REFUSED(stat(other, &status), ENOENT);
-    REFUSED(fstatat(AT_FDCWD, other, &status, AT_SYMLINK_NOFOLLOW), ENOENT);
+    snprintf(other, sizeof other, "%s/devices/%s", dir, kMissingName);
+    LOGGED(other, REFUSED(stat(other, &status), ENOENT));
+    LOGGED(other, REFUSED(fstatat(AT_FDCWD, other, &status, AT_SYMLINK_NOFOLLOW), ENOENT));
 
     int dirfd = open(dir, O_RDONLY | O_DIRECTORY);
     CHECK(dirfd >= 0);
     REFUSED(openat(dirfd, "com1", O_RDWR), EACCES);
-    REFUSED(openat(dirfd, "devices/./ttyS1", O_RDWR), EACCES);
+    snprintf(path, sizeof path, "devices/./%s", kMissingName);
+    REFUSED(openat(dirfd, path, O_RDWR), EACCES);
     close(dirfd);
     CHECK(chdir(dir) == 0);
-    REFUSED(open("./devices/ttyS2", O_RDONLY), EACCES);
-    REFUSED(access("com1", R_OK), ENOENT);
+    snprintf(path, sizeof path, "./devices/%s", kMissingName);
+    REFUSED(open(path, O_RDONLY), EACCES);
+    LOGGED("com1", REFUSED(access("com1", R_OK), ENOENT));
     CHECK(chdir("/") == 0);
     int devfd = open("/dev", O_RDONLY | O_DIRECTORY);
-    REFUSED(openat(devfd, "ttyS0", O_RDWR), EACCES);
+    REFUSED(openat(devfd, kMissingName, O_RDWR), EACCES);
     close(devfd);
 
     /* What is not a serial device passes: similar names elsewhere, links elsewhere. */
@@ -176,6 +207,8 @@ int main(void) {
     char dir[] = "/tmp/calquin-guard-XXXXXX";
     if (!mkdtemp(dir))
         return 1;
+    snprintf(guardLog, sizeof guardLog, "%s/guard.log", dir);
+    setenv("CALQUIN_GUARD_LOG", guardLog, 1);
     TestRefusals(dir);
     TestModemLines(dir);
     char command[PATH_MAX + 16];
