@@ -41,17 +41,7 @@ simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 # shellcheck source=scripts/processes.sh
 source "$root/scripts/processes.sh"
 
-finish() {
-    local status=$?
-    end "$driver_pid"
-    end "$calquin_pid"
-    end "$simulator_pid"
-    [ "$session_started" = 1 ] && { "$session" stop "$state" || true; }
-    exit "$status"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+end_all_on_exit
 
 # The files: a small string variable and a program of `size` data bytes.
 python3 - "$root/tools" "$work" "$size" <<'EOF'

@@ -27,3 +27,23 @@ end() {
     wait_gone "$pid" 10 || kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 }
+
+# end_all_on_exit: when the script ends, however it ends, it ends what it started: the
+# processes in $driver_pid, $calquin_pid and $simulator_pid, and the Wine session in $state
+# (with $session, tests/wine/session.sh) once $session_started is 1. Keeps the exit status.
+end_all_on_exit() {
+    trap end_all EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+end_all() {
+    local status=$?
+    end "$driver_pid"
+    end "$calquin_pid"
+    end "$simulator_pid"
+    if [ "$session_started" = 1 ]; then
+        "$session" stop "$state" || true
+    fi
+    exit "$status"
+}

@@ -40,19 +40,7 @@ simulator_pid='' calquin_pid='' driver_pid='' session_started=0
 # shellcheck source=scripts/processes.sh
 source "$root/scripts/processes.sh"
 
-finish() {
-    local status=$?
-    end "$driver_pid"
-    end "$calquin_pid"
-    end "$simulator_pid"
-    if [ "$session_started" = 1 ]; then
-        "$session" stop "$state" || true
-    fi
-    exit "$status"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+end_all_on_exit
 
 # Windows path of a file under Z:, as the open-file dialog takes it.
 windows_path() {
