@@ -9,25 +9,25 @@
 #include <thread>
 #include <vector>
 
-// The first `bits` bits of `byte` sent: the signal (2 for a 1, 1 for a 0), then the release.
-inline std::vector<LinkLines> SentBitWrites(std::uint8_t byte, int bits = 8) {
+// For the first `bits` bits of `byte`: `one` or `zero` as the bit is, then the release (3).
+inline std::vector<LinkLines> BitWrites(std::uint8_t byte, int bits, LinkLines one,
+                                        LinkLines zero) {
     std::vector<LinkLines> writes;
     for (int bit = 0; bit < bits; ++bit, byte >>= 1) {
-        writes.push_back((byte & 1) ? 2 : 1);
+        writes.push_back((byte & 1) ? one : zero);
         writes.push_back(3);
     }
     return writes;
 }
 
-// The first `bits` bits of `byte` received: the acknowledgement (1 for a 1, 2 for a 0), then
-// the release.
+// Sending: the signal, 2 for a 1 and 1 for a 0, then the release.
+inline std::vector<LinkLines> SentBitWrites(std::uint8_t byte, int bits = 8) {
+    return BitWrites(byte, bits, 2, 1);
+}
+
+// Receiving: the acknowledgement on the other wire, 1 for a 1 and 2 for a 0, then the release.
 inline std::vector<LinkLines> ReceivedBitWrites(std::uint8_t byte, int bits = 8) {
-    std::vector<LinkLines> writes;
-    for (int bit = 0; bit < bits; ++bit, byte >>= 1) {
-        writes.push_back((byte & 1) ? 1 : 2);
-        writes.push_back(3);
-    }
-    return writes;
+    return BitWrites(byte, bits, 1, 2);
 }
 
 template <typename Condition> bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
