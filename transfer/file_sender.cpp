@@ -2,6 +2,8 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/batch_report.h"
+#include "transfer/batch_stop.h"
 #include "transfer/file_reader.h"
 #include "transfer/variable_file.h"
 #include "ui/message_box.h"
@@ -20,6 +22,7 @@ constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
 bool GoesOnAfterSkip(std::uint8_t reason) {
     if (reason == kSkipMemoryFull)
         ShowErrorMessage("The calculator is out of memory.");
+    NoteDeclinedVariable(reason != kSkipThisOne);
     return reason == kSkipThisOne;
 }
 
@@ -36,11 +39,13 @@ void SendRemainingChunks(const std::uint8_t* chunk1) {
     bytesSent = 0;
 }
 
+// A stop asked for between variables ends the file before its next variable.
 bool SendEntry(const std::uint8_t* entry, void*) {
-    return SendVariable(entry);
+    return !BatchStopRequested() && SendVariable(entry);
 }
 
 void ReportRefusedFile(FileCheck check, const char* path) {
+    NoteRefusedFile();
     if (check == FileCheck::WrongSignature)
         ShowErrorMessage("File: %s has incorrect signature", path);
     else
@@ -65,8 +70,10 @@ bool SendVariable(const std::uint8_t* entry) {
         return false;
     if (declined)
         return GoesOnAfterSkip(answer) && !backup; // a backup's chunks cannot be stepped over
-    if (answer != CTS)
+    if (answer != CTS) {
+        NoteBatchEndedByCalculator();
         return false;
+    }
     SendPacket(DATA, data, true);
     if (LinkGivenUp())
         return false;
@@ -81,9 +88,11 @@ bool SendFile(const char* path) {
     std::uint32_t size = 0;
     switch (ReadWholeFile(path, &bytes, &size)) {
     case FileReadResult::OpenFailed:
+        NoteRefusedFile();
         ShowErrorMessage("Error opening file: %s", path);
         return true;
     case FileReadResult::ReadFailed:
+        NoteRefusedFile();
         ShowErrorMessage("Error while reading file: %s", path);
         return true;
     case FileReadResult::Read:

@@ -2,6 +2,8 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/batch_report.h"
+#include "transfer/batch_stop.h"
 #include "transfer/file_sender.h"
 #include "ui/message_box.h"
 #include "ui/status_display.h"
@@ -41,10 +43,11 @@ const char* LastFilePathOnce(void* context) {
 void BeginTransferJob() {
     bytesSent = 0;
     ResetLinkState();
+    ClearBatchReport();
 }
 
 void SendBatch(NextJobPath next, void* context, bool storesLastPath) {
-    for (const char* path = next(context); path; path = next(context)) {
+    for (const char* path = next(context); path && !BatchStopRequested(); path = next(context)) {
         if (storesLastPath)
             RememberLastFilePath(path);
         if (!SendFile(path) || LinkGivenUp())

@@ -10,11 +10,12 @@ extern unsigned long workerThreadId;
 // The next path of the batch, or null when there are no more.
 using NextJobPath = const char* (*)(void* context);
 
-// Job start: bytesSent to 0 and a fresh link state. Called by the thread that starts the job,
+// Job start: bytesSent to 0, a fresh link state and an empty batch report. Called by the thread that starts the job,
 // before the job's thread exists, so that a stop requested from then on reaches the job.
 void BeginTransferJob();
 // Sends each path in turn (storing it in lastFilePath first when `storesLastPath`), stops at
-// the first file that ends the batch, and sends the EOT when payload went out. A given-up link
+// the first file that ends the batch or at a batch stop (transfer/batch_stop.h), and sends the
+// EOT when payload went out. A given-up link
 // sends no EOT; the user is told when the calculator stopped answering.
 void SendBatch(NextJobPath next, void* context, bool storesLastPath);
 // Resend's batch: lastFilePath alone, left as it is. Before any job has stored a path it sends

@@ -1,0 +1,107 @@
+// calquin [--port DEVICE] FILE...: the Linux program. It sends the files as one batch through
+// the same core as the Windows program, with the POSIX seams: the port's modem lines by ioctl,
+// status and messages on standard error, files read with POSIX calls.
+#include "cli/arguments.h"
+#include "cli/exit_status.h"
+#include "cli/help_text.h"
+#include "cli/port_problem.h"
+#include "cli/serial_devices.h"
+#include "cli/stop_signals.h"
+#include "link/link_port.h"
+#include "link/link_port_posix.h"
+#include "transfer/batch_report.h"
+#include "transfer/transfer_job.h"
+#include "ui/status_text.h"
+#include "ui/terminal_output.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+void Print(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+int ReportUsageError(const Arguments& arguments) {
+    std::string text;
+    for (const std::string& problem : arguments.problems)
+        text += "calquin: " + EscapedPath(problem.c_str()) + "\n";
+    text += UsageLine() + "Try 'calquin --help' for more.\n";
+    if (arguments.noPort)
+        text += SerialDevicesText(ListSerialDevices());
+    Print(stderr, text);
+    return kUsageStatus;
+}
+
+struct FileList {
+    const std::vector<std::string>* files;
+    std::size_t next;
+};
+
+const char* NextFile(void* context) {
+    FileList* list = static_cast<FileList*>(context);
+    if (list->next >= list->files->size())
+        return nullptr;
+    return (*list->files)[list->next++].c_str();
+}
+
+// What the calculator did that no message has said yet.
+void ReportCalculatorAnswers(const BatchReport& report) {
+    if (report.endedByCalculator)
+        WritePermanentLine("calquin: The calculator ended the batch.");
+    else if (report.declinedVariables == 1)
+        WritePermanentLine("calquin: The calculator skipped a variable.");
+    else if (report.declinedVariables > 1)
+        WritePermanentLine("calquin: The calculator skipped " +
+                           std::to_string(report.declinedVariables) + " variables.");
+}
+
+// The batch on an open port; the port is closed, lines released, whatever became of it.
+RunSummary SendFiles(const std::vector<std::string>& files) {
+    BeginTransferJob();
+    RenewStopRequest();
+    FileList list{&files, 0};
+    SendBatch(NextFile, &list, false);
+    EndTransferJob();
+    CloseSerialDevice();
+    RunSummary summary;
+    summary.linkOutcome = LinkJobOutcome();
+    summary.report = CurrentBatchReport();
+    if (summary.linkOutcome == LinkOutcome::Running)
+        ReportCalculatorAnswers(summary.report);
+    return summary;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments arguments = ParseArguments(argc, argv, std::getenv("CALQUIN_PORT"));
+    switch (arguments.action) {
+    case Action::Help:
+        Print(stdout, HelpText());
+        return 0;
+    case Action::Version:
+        Print(stdout, VersionText());
+        return 0;
+    case Action::UsageError:
+        return ReportUsageError(arguments);
+    case Action::Send:
+        break;
+    }
+    std::signal(SIGPIPE, SIG_IGN); // a closed stderr must not end a transfer half-way
+    WatchStopSignals();
+
+    portName = &arguments.port[0];
+    PortOpenResult opened = OpenSerialDevice(portName);
+    RunSummary summary;
+    if (opened.opening == PortOpening::Opened) {
+        summary = SendFiles(arguments.files);
+    } else {
+        Print(stderr, PortProblemText(portName, opened));
+        summary.portFailed = true;
+    }
+    summary.stopSignal = StopSignal();
+    return ExitStatus(summary);
+}

@@ -1,0 +1,16 @@
+// What became of a batch, beyond what the user has been shown: for a front end that sums a
+// batch up when it ends (the command line's exit status). Cleared when a job begins.
+#pragma once
+
+struct BatchReport {
+    unsigned refusedFiles = 0;      // could not be opened or read, or failed the checks
+    unsigned declinedVariables = 0; // answered with a SKIP
+    bool endedByCalculator = false; // a SKIP or another answer that ends the batch
+};
+
+void ClearBatchReport();
+BatchReport CurrentBatchReport();
+
+void NoteRefusedFile();
+void NoteDeclinedVariable(bool endsBatch);
+void NoteBatchEndedByCalculator();
