@@ -17,7 +17,6 @@ work=$root/build/bench
 state=$work/wine-session
 session=$root/tests/wine/session.sh
 native=$root/build/native
-win32=$root/build/win32
 ticks=$(getconf CLK_TCK)
 
 calc() { awk "BEGIN { printf \"%.9f\", $* }"; }
@@ -26,6 +25,12 @@ die() {
     echo "wine_transfer_bench: $*" >&2
     exit 1
 }
+
+# The Windows build that this machine runs under Wine, as scripts/build.sh picked it.
+[ -f "$root/build/windows-build.env" ] || die "run scripts/build.sh first"
+# shellcheck disable=SC1091
+source "$root/build/windows-build.env"
+win32=$windows_build
 
 [ "$size" -ge 64 ] && [ "$size" -le 65000 ] || die "the size must be 64 to 65000 bytes"
 for file in "$native/tools/ti85sim" "$native/bench/link_bench" "$win32/app/calquin.exe" \
@@ -56,7 +61,8 @@ open(f"{folder}/large.85p", "wb").write(large)
 EOF
 
 session_started=1
-"$session" start "$state" --preload "$native/preload" >/dev/null 2>"$work/session.log" ||
+"$session" start "$state" --preload "$native/preload" --bits "$windows_bits" >/dev/null \
+    2>"$work/session.log" ||
     die "the Wine session did not start: $(tail -1 "$work/session.log")"
 "$session" run "$state" --timeout 60 reg add 'HKCU\Software\Morvane\Calquin' /v COMport \
     /t REG_DWORD /d 2 /f >/dev/null 2>&1 || die "the port could not be stored"

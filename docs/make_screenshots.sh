@@ -2,12 +2,16 @@
 # Remakes the pictures in docs/: the three windows of calquin.exe under Wine (a private
 # session with its own Xvfb, the simulated TI-85 on COM2) and a preview of the icon.
 #
-#   docs/make_screenshots.sh [<win32 build> [<native build>]]    (default build/win32, build/native)
+#   docs/make_screenshots.sh [<Windows build> [<native build>]]
+#       (default: the Windows build picked for this machine by scripts/build.sh, build/native)
 #
 # Needs both builds (scripts/build.sh), xdotool and ImageMagick.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-win32=$(realpath "${1:-$root/build/win32}")
+# shellcheck disable=SC1091
+source "$root/build/windows-build.env"
+win32=$(realpath "${1:-$windows_build}")
+bits=$(sed -n 's/^CALQUIN_WINDOWS_BITS:INTERNAL=//p' "$win32/CMakeCache.txt")
 native=$(realpath "${2:-$root/build/native}")
 docs=$root/docs
 session=$root/tests/wine/session.sh
@@ -22,7 +26,7 @@ finish() {
 }
 trap finish EXIT
 
-"$session" start "$state" --preload "$native/preload" >/dev/null
+"$session" start "$state" --preload "$native/preload" --bits "$bits" >/dev/null
 # shellcheck disable=SC1090
 source <("$session" env "$state")
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds both targets, starts the simulated TI-85 on
-# a shared cable behind COM2 of a private Wine session (build/run/session) and runs calquin.exe.
+# The run command: installs what is missing, builds every target, starts the simulated TI-85 on
+# a shared cable behind COM2 of a private Wine session (build/run/session) and runs calquin.exe:
+# the 32-bit program under 32-bit Wine where this machine runs them, the 64-bit program under
+# 64-bit Wine otherwise (scripts/pick_windows_build.sh; CALQUIN_WINE_BITS=64 asks for it).
 #
 #   With $DISPLAY set: calquin.exe opens on that display; pick files with Send... and watch.
 #   The simulated TI-85 stays in receive mode and prints what it received when calquin.exe ends.
@@ -20,7 +22,6 @@ run=$root/build/run
 state=$run/session
 session=$root/tests/wine/session.sh
 native=$root/build/native
-win32=$root/build/win32
 sample=$(realpath -m "${CALQUIN_SAMPLE:-$root/samples/hello.85s}")
 
 die() {
@@ -30,6 +31,10 @@ die() {
 
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
+# shellcheck disable=SC1091
+source "$root/build/windows-build.env"
+windows=$windows_build
+echo "Running the $windows_bits-bit calquin.exe (${windows#"$root"/}): $windows_reason"
 
 mkdir -p "$run"
 exec 9>"$run/lock"
@@ -80,7 +85,8 @@ start_simulator() {
 # start_session [--no-display]: the Wine session of the run.
 start_session() {
     session_started=1
-    "$session" start "$state" --preload "$native/preload" "$@" 2>"$run/session.log" ||
+    "$session" start "$state" --preload "$native/preload" --bits "$windows_bits" "$@" \
+        2>"$run/session.log" ||
         die "the Wine session did not start; see $run/session.log and $state"
 }
 
@@ -100,7 +106,7 @@ run_on_desktop() {
     (
         cd "$root/samples"
         cable_environment
-        exec "$session" run "$state" --timeout "$limit" "$win32/app/calquin.exe"
+        exec "$session" run "$state" --timeout "$limit" "$windows/app/calquin.exe"
     ) >"$run/calquin.log" 2>&1 &
     calquin_pid=$!
     wait "$calquin_pid" || status=$?
@@ -145,11 +151,11 @@ run_headless() {
     (
         cd "$root/samples"
         cable_environment
-        exec "$session" run "$state" --timeout 180 "$win32/app/calquin.exe"
+        exec "$session" run "$state" --timeout 180 "$windows/app/calquin.exe"
     ) >"$run/calquin.log" 2>&1 &
     calquin_pid=$!
     coproc DRIVER {
-        exec "$session" run "$state" --timeout 300 "$win32/tests/e2e/calquin_driver.exe" \
+        exec "$session" run "$state" --timeout 300 "$windows/tests/e2e/calquin_driver.exe" \
             2>"$run/driver.log"
     }
     driver_pid=$DRIVER_PID

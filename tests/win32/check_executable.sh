@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# The shipped calquin.exe is a 32-bit GUI program that needs no DLL beyond Windows' own.
+# check_executable.sh <exe> <32|64> [objdump]: the program is a GUI program for that width of
+# Windows (PE32 for i386, PE32+ for x86-64) that needs no DLL beyond Windows' own.
 set -euo pipefail
 exe=$1
-objdump=${2:-i686-w64-mingw32-objdump}
+bits=$2
+objdump=${3:-x86_64-w64-mingw32-objdump}
 
+case $bits in
+32) magic=010b machine=i386 ;;
+64) magic=020b machine=i386:x86-64 ;;
+*) echo "the width is 32 or 64, not '$bits'" && exit 2 ;;
+esac
 headers=$("$objdump" -p "$exe")
-grep -q '^Magic[[:space:]]*010b' <<<"$headers" || { echo "not PE32 (32-bit)"; exit 1; }
+grep -q "^Magic[[:space:]]*$magic" <<<"$headers" || { echo "not a $bits-bit PE file"; exit 1; }
 grep -q '^Subsystem[[:space:]]*00000002' <<<"$headers" || { echo "not a GUI program"; exit 1; }
-grep -q 'i386' <<<"$("$objdump" -f "$exe")" || { echo "not for i386"; exit 1; }
+grep -q "^architecture: $machine," <<<"$("$objdump" -f "$exe")" || { echo "not for $machine"; exit 1; }
 
 system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32)\.dll$'
 status=0
@@ -20,4 +27,5 @@ while read -r dll; do
         status=1
     fi
 done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+[ -n "$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")" ] || { echo "no imports found"; exit 1; }
 exit $status

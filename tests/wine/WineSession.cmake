@@ -15,13 +15,23 @@
 set(CALQUIN_WINE_SESSION_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/session.sh)
 
 # The serial-port guard is built by the native build; the Win32 build is told where that is.
+# A session runs the Windows programs of one width under the Wine of that width: a Windows
+# build's own, and in the native build that of the Windows build it tests.
 if(WIN32)
     if(NOT CALQUIN_NATIVE_BUILD)
         message(WARNING "CALQUIN_NATIVE_BUILD is not set: the Wine tests will refuse to run")
     endif()
     set(CALQUIN_GUARD_DIR ${CALQUIN_NATIVE_BUILD}/preload)
+    set(CALQUIN_WINE_BITS ${CALQUIN_WINDOWS_BITS})
 else()
     set(CALQUIN_GUARD_DIR ${CMAKE_BINARY_DIR}/preload)
+    if(CALQUIN_WIN32_BUILD)
+        load_cache(${CALQUIN_WIN32_BUILD} READ_WITH_PREFIX TESTED_ CALQUIN_WINDOWS_BITS)
+        if(NOT TESTED_CALQUIN_WINDOWS_BITS)
+            message(FATAL_ERROR "${CALQUIN_WIN32_BUILD} is not a configured Windows build")
+        endif()
+        set(CALQUIN_WINE_BITS ${TESTED_CALQUIN_WINDOWS_BITS})
+    endif()
 endif()
 
 function(calquin_wine_session fixture)
@@ -33,12 +43,12 @@ function(calquin_wine_session fixture)
     endif()
     add_test(NAME ${fixture}.start
              COMMAND ${CALQUIN_WINE_SESSION_SCRIPT} start ${state} --preload ${CALQUIN_GUARD_DIR}
-                     ${options})
+                     --bits ${CALQUIN_WINE_BITS} ${options})
     set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 400
-                         RESOURCE_LOCK ${fixture})
+                         RESOURCE_LOCK ${fixture} LABELS wine)
     add_test(NAME ${fixture}.stop COMMAND ${CALQUIN_WINE_SESSION_SCRIPT} stop ${state})
     set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60
-                         RESOURCE_LOCK ${fixture})
+                         RESOURCE_LOCK ${fixture} LABELS wine)
     set(CALQUIN_WINE_STATE_${fixture} ${state} PARENT_SCOPE)
 endfunction()
 
@@ -56,7 +66,7 @@ function(calquin_add_wine_test)
              COMMAND ${CALQUIN_WINE_SESSION_SCRIPT} run ${state} --timeout ${ARG_TIMEOUT}
                      ${program} ${ARG_COMMAND})
     set_tests_properties(${ARG_NAME} PROPERTIES FIXTURES_REQUIRED ${ARG_SESSION}
-                         RESOURCE_LOCK ${ARG_SESSION} TIMEOUT ${ARG_TIMEOUT})
+                         RESOURCE_LOCK ${ARG_SESSION} TIMEOUT ${ARG_TIMEOUT} LABELS wine)
     if(ARG_ENVIRONMENT)
         set_tests_properties(${ARG_NAME} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
     endif()

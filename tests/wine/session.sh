@@ -4,8 +4,11 @@
 # holds. Every Wine process it starts carries the serial-port guard (LD_PRELOAD), which keeps
 # Wine away from the machine's own /dev/ttyS* and gives the test's device its modem lines.
 #
-#   session.sh start <state-dir> --preload <dir> [--no-display]
+#   session.sh start <state-dir> --preload <dir> --bits 32|64 [--no-display]
 #       <dir> holds lib/<multiarch>/libcalquin_guard.so (the native build's preload/ folder).
+#       --bits: the Windows programs the session runs, and so the Wine loader it uses: 32-bit
+#       Wine (/usr/lib/wine/wine) or 64-bit Wine (/usr/lib/wine/wine64), never the `wine`
+#       wrapper, which picks the 32-bit loader whenever it is installed, usable or not.
 #   session.sh run <state-dir> [--timeout <seconds>] <program> [arguments...]
 #       Runs a Windows program in the session; exits with its exit code (-1 reads as 255).
 #       CALQUIN_CABLE / CALQUIN_CABLE_DEVICE in the caller's environment pass through.
@@ -67,12 +70,26 @@ stop_session() {
     if pid=$(session_pid wineserver); then
         # Ends every Wine process of this prefix (they are all ours), then the server.
         guard=$(cat "$state/guard")
-        WINEPREFIX=$state/prefix guarded timeout 20 wineserver -k 2>/dev/null || true
+        WINEPREFIX=$state/prefix guarded timeout 20 "$wineserver" -k 2>/dev/null || true
     fi
     stop_pid wineserver # a persistent server outlives -k; on TERM it saves the registry
     stop_pid xvfb
     stop_pid ports
     rm -f "$state/env"
+}
+
+# The server serves programs of either width; the wrapper picks the machine's own.
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+# set_loader 32|64: the Wine loader for Windows programs of that width, in $WINELOADER, which
+# Wine also uses to start its own helper programs.
+set_loader() {
+    case $1 in
+    32) export WINELOADER=/usr/lib/wine/wine WINEARCH=win32 ;;
+    64) export WINELOADER=/usr/lib/wine/wine64 WINEARCH=win64 ;;
+    *) die "--bits takes 32 or 64, not '$1'" ;;
+    esac
+    [ -x "$WINELOADER" ] || die "$1-bit Wine ($WINELOADER) is not installed"
 }
 
 # The Wine environment of the session; the guard only for Wine's own processes.
@@ -86,20 +103,23 @@ wine_environment() {
 
 guarded() { LD_PRELOAD=$guard "$@"; }
 
-# Refuses to go on unless the guard is loaded into 64-bit and 32-bit processes alike: the
-# dynamic loader only warns when a preload can't be loaded.
+# Refuses to go on unless the guard is loaded into the machine's own programs (the shell, the
+# server) and into the session's Wine loader: the dynamic loader only warns when a preload
+# can't be loaded.
 check_guard() {
-    local lib
-    for lib in x86_64-linux-gnu i386-linux-gnu; do
+    local lib libs=(x86_64-linux-gnu)
+    [ "$bits" = 32 ] && libs+=(i386-linux-gnu)
+    for lib in "${libs[@]}"; do
         [ -f "$preload/lib/$lib/libcalquin_guard.so" ] ||
             die "the guard $preload/lib/$lib/libcalquin_guard.so is missing (build the native tree)"
     done
     : >"$state/guard.log"
-    guarded wine --version >/dev/null 2>&1 || die "wine does not start"
+    guarded sh -c 'exec "$WINELOADER" --version' >/dev/null 2>&1 ||
+        die "$bits-bit Wine ($WINELOADER) does not start"
     grep -q "^loaded .* path=$(readlink -f /bin/sh)\$" "$state/guard.log" ||
         die "the guard is not loaded into 64-bit programs"
-    grep -q '^loaded .* path=.*/wine$' "$state/guard.log" ||
-        die "the guard is not loaded into Wine's 32-bit loader"
+    grep -q "^loaded .* path=$(readlink -f "$WINELOADER")\$" "$state/guard.log" ||
+        die "the guard is not loaded into Wine's $bits-bit loader"
 }
 
 write_settings() {
@@ -118,15 +138,17 @@ write_settings() {
 }
 
 # The prefix is made once and kept: with its ports mapped, the next server start only refreshes it.
+# A prefix is made for one width of Windows programs; one made for the other is made anew.
 make_prefix() {
-    [ -f "$state/prefix/.calquin-ready" ] && return 0
+    [ "$(cat "$state/prefix/.calquin-ready" 2>/dev/null)" = "$bits" ] && return 0
     rm -rf "$state/prefix"
-    guarded timeout 300 wineboot -i >>"$state/wineboot.log" 2>&1 || die "wineboot -i failed"
-    guarded timeout 120 wine regedit /S "$(write_settings)" >>"$state/wineboot.log" 2>&1 ||
+    guarded timeout 300 "$WINELOADER" wineboot -i >>"$state/wineboot.log" 2>&1 ||
+        die "wineboot -i failed"
+    guarded timeout 120 "$WINELOADER" regedit /S "$(write_settings)" >>"$state/wineboot.log" 2>&1 ||
         die "the prefix settings could not be written"
-    guarded timeout 60 wineserver -k >/dev/null 2>&1 || true
-    guarded timeout 60 wineserver -w >/dev/null 2>&1 || true
-    touch "$state/prefix/.calquin-ready"
+    guarded timeout 60 "$wineserver" -k >/dev/null 2>&1 || true
+    guarded timeout 60 "$wineserver" -w >/dev/null 2>&1 || true
+    echo "$bits" >"$state/prefix/.calquin-ready"
 }
 
 start_ports() {
@@ -183,11 +205,14 @@ start_session() {
     while [ $# -gt 0 ]; do
         case $1 in
         --preload) preload=$(realpath "$2") && shift 2 ;;
+        --bits) bits=$2 && shift 2 ;;
         --no-display) display=0 && shift ;;
         *) die "unknown option $1" ;;
         esac
     done
     [ -n "${preload:-}" ] || die "start needs --preload <dir>"
+    [ -n "${bits:-}" ] || die "start needs --bits 32|64"
+    set_loader "$bits"
     guard="$preload/\$LIB/libcalquin_guard.so"
     stop_session
     echo "$guard" >"$state/guard"
@@ -199,9 +224,9 @@ start_session() {
     [ "$display" = 1 ] && start_display
     # Emptied before the server starts: its own "loaded" line is what proves it carries the guard.
     : >"$state/guard.log"
-    LD_PRELOAD=$guard wineserver -f -p >"$state/wineserver.log" 2>&1 &
+    LD_PRELOAD=$guard "$wineserver" -f -p >"$state/wineserver.log" 2>&1 &
     echo $! >"$state/wineserver.pid"
-    guarded timeout 120 wineboot >>"$state/wineboot.log" 2>&1 || die "wineboot failed"
+    guarded timeout 120 "$WINELOADER" wineboot >>"$state/wineboot.log" 2>&1 || die "wineboot failed"
     check_ports
     grep -q "^loaded pid=$(cat "$state/wineserver.pid") " "$state/guard.log" ||
         die "the wineserver does not carry the guard"
@@ -209,7 +234,8 @@ start_session() {
     grep -q '^refused .* path=/dev/ttyS' "$state/guard.log" ||
         die "the guard did not see Wine's serial-port scan"
     {
-        for name in CALQUIN_WINE_SESSION WINEPREFIX WINEDEBUG WINEDLLOVERRIDES CALQUIN_GUARD_LOG; do
+        for name in CALQUIN_WINE_SESSION WINEPREFIX WINEDEBUG WINEDLLOVERRIDES CALQUIN_GUARD_LOG \
+            WINELOADER WINEARCH; do
             printf 'export %s=%q\n' "$name" "${!name}"
         done
         # Without a display of its own, programs run on whatever display their caller has.
@@ -230,7 +256,7 @@ run_program() {
     source "$state/env"
     session_pid wineserver >/dev/null || die "the session's wineserver has ended"
     # The runner becomes `timeout`: signalling its PID ends the program too.
-    LD_PRELOAD=$CALQUIN_GUARD exec timeout -k 5 "$limit" wine "$@"
+    LD_PRELOAD=$CALQUIN_GUARD exec timeout -k 5 "$limit" "$WINELOADER" "$@"
 }
 
 [ $# -ge 2 ] || die "usage: session.sh start|run|port|device|env|stop <state-dir> ..."
