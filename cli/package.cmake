@@ -23,7 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # calquin_<version>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_RELEASE "")
 # libstdc++ and libgcc are linked in: the C library is all the program needs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36)")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
@@ -23,10 +22,6 @@ std::string Win32BuildFile(const std::string& relative) {
 }
 std::string SourceFile(const std::string& relative) {
     return std::string(CALQUIN_E2E_SOURCE) + "/" + relative;
-}
-
-std::chrono::steady_clock::time_point SecondsFromNow(int seconds) {
-    return std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
 }
 
 WineRun::WineRun(const std::vector<std::string>& command,
@@ -119,16 +114,4 @@ std::string WineRun::Output() const {
     std::string output = text.str();
     output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
     return output;
-}
-
-TemporaryFolder::TemporaryFolder() {
-    char pattern[] = "/tmp/calquin-e2e-XXXXXX";
-    if (mkdtemp(pattern))
-        path = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path.empty())
-        std::filesystem::remove_all(path, ignored);
 }

@@ -3,6 +3,8 @@
 // by its PID when a test gives up on it.
 #pragma once
 
+#include "tests/support/temporary_folder.h"
+
 #include <chrono>
 #include <string>
 #include <sys/types.h>
@@ -45,16 +47,3 @@ class WineRun {
     std::string outputPath;
 };
 
-std::chrono::steady_clock::time_point SecondsFromNow(int seconds);
-
-// A fresh folder under /tmp, removed with its contents at the end of the test.
-class TemporaryFolder {
-  public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    const std::string& Path() const { return path; }
-    std::string File(const std::string& name) const { return path + "/" + name; }
-
-  private:
-    std::string path;
-};

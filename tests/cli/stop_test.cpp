@@ -1,0 +1,130 @@
+// calquin stopped: by a pulled cable, by Ctrl-C once or twice, and kept off a port that another
+// calquin holds. Whatever stops it, it lets go of both wires.
+#include "tests/cli/cli_harness.h"
+
+#include "sim/virtual_cable.h"
+
+#include <cctype>
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+constexpr int kNobody = 65534;
+
+const char kStopping[] = "calquin: stopping after the variable under way (Ctrl-C again stops at once)";
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The percentage a terminal status line shows last ("LONG  [###...]  42%  ...").
+int LastPercent(const std::string& shown) {
+    std::size_t sign = shown.rfind('%');
+    if (sign == std::string::npos)
+        return -1;
+    std::size_t start = sign;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(shown[start - 1])))
+        --start;
+    return start == sign ? -1 : std::stoi(shown.substr(start, sign - start));
+}
+
+// Each bit waits a little at the calculator's end: a few thousand bytes take seconds.
+const std::vector<std::string> kSlowly = {"--slow", "40"};
+} // namespace
+
+TEST_F(CliTest, APulledCableIsReportedAndTheWiresAreLetGo) {
+    SentVariable pulled = ProgramVariable("PULL", 1500, 9);
+    WriteFile("pull.85p", FileOf({pulled}));
+    StartCalculator({"--unplug-at-byte", "630"}); // inside the data
+    EXPECT_EQ(RunCalquin({"--port", Port(), "pull.85p"}), 3) << output;
+    EXPECT_EQ(CalculatorResult(), "unplugged");
+    EXPECT_EQ(Trace().find("EOT"), std::string::npos) << Trace();
+    EXPECT_NE(output.find("\ncalquin: The calculator stopped answering. Check the cable and that "
+                          "the calculator is waiting to receive.\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.rfind("PULL", 0), 0u) << output; // how far the data got
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
+
+TEST_F(CliTest, CtrlCWhileTheCalculatorDoesNotAnswerGivesItUpWithinASecond) {
+    WriteFile("nobody.85p", FileOf({ProgramVariable("N", 50)}));
+    std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "nobody.85p"});
+    ASSERT_TRUE(WaitUntilAWireIsPulled(30)); // the header's first bit waits for an answer
+    auto interrupted = std::chrono::steady_clock::now();
+    program->Signal(SIGINT);
+    ASSERT_TRUE(program->Wait(SecondsFromNow(20)));
+    EXPECT_LT(SecondsSince(interrupted), 5.0);
+    EXPECT_EQ(program->ExitCode(), 130);
+    EXPECT_EQ(program->Output(), std::string(kStopping) + "\n");
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
+
+TEST_F(CliTest, CtrlCWhileSendingFinishesTheVariableStartsNoOtherAndSendsTheEot) {
+    SentVariable long1 = ProgramVariable("LONG", 400, 1), next = ProgramVariable("NEXT", 100);
+    WriteFile("long.85g", FileOf({long1, next}));
+    WriteFile("last.85p", FileOf({ProgramVariable("LAST", 100)}));
+    StartCalculator(kSlowly);
+    std::unique_ptr<ChildProcess> program =
+        StartCalquin({"--port", Port(), "long.85g", "last.85p"}, true);
+    ASSERT_TRUE(program->WaitForOutput([](const std::string& shown) { return LastPercent(shown) >= 5; },
+                                       SecondsFromNow(60)))
+        << program->Output();
+    program->Signal(SIGINT);
+    ASSERT_TRUE(program->Wait(SecondsFromNow(60)));
+    EXPECT_EQ(program->ExitCode(), 130);
+    EXPECT_EQ(CalculatorResult(), "end of transmission");
+    ExpectReceived({long1});
+    EXPECT_EQ(Trace(), Taken() + EndOfTransmission());
+    std::string shown = program->Output();
+    EXPECT_NE(shown.find(kStopping), std::string::npos) << shown;
+    EXPECT_EQ(LastPercent(shown), 100) << shown;
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
+
+TEST_F(CliTest, CtrlCTwiceStopsAtOnceWithoutEot) {
+    WriteFile("long.85p", FileOf({ProgramVariable("LONG", 400, 1)}));
+    StartCalculator(kSlowly);
+    std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "long.85p"}, true);
+    ASSERT_TRUE(program->WaitForOutput([](const std::string& shown) { return LastPercent(shown) >= 5; },
+                                       SecondsFromNow(60)))
+        << program->Output();
+    program->Signal(SIGINT);
+    ASSERT_TRUE(program->WaitForOutput(kStopping, SecondsFromNow(10)));
+    auto interrupted = std::chrono::steady_clock::now();
+    program->Signal(SIGINT);
+    ASSERT_TRUE(program->Wait(SecondsFromNow(20)));
+    EXPECT_LT(SecondsSince(interrupted), 5.0);
+    EXPECT_EQ(program->ExitCode(), 130);
+    EXPECT_LT(LastPercent(program->Output()), 100) << program->Output();
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+    EXPECT_EQ(StopCalculator(), "stopped");
+    ExpectReceived({});
+    EXPECT_EQ(Trace().find("EOT"), std::string::npos) << Trace();
+}
+
+TEST_F(CliTest, ASecondProgramOnTheSamePortIsRefusedAndLeavesTheFirstAlone) {
+    WriteFile("nobody.85p", FileOf({ProgramVariable("N", 50)}));
+    std::unique_ptr<ChildProcess> first = StartCalquin({"--port", Port(), "nobody.85p"});
+    ASSERT_TRUE(WaitUntilAWireIsPulled(30));
+    std::uint8_t pulled = Cable().pc.Pulled();
+
+    // As root the exclusive use does not keep it out; the lock does.
+    EXPECT_EQ(RunCalquin({"--port", Port(), "nobody.85p"}), 4) << output;
+    EXPECT_EQ(output, "calquin: " + Port() + " is in use by another program.\n");
+    // Anyone else is kept out by the exclusive use already.
+    ASSERT_EQ(chmod(Port().c_str(), 0666), 0);
+    std::unique_ptr<ChildProcess> other =
+        StartCalquin({"--port", Port(), "/dev/null"}, false, {}, kNobody);
+    ASSERT_TRUE(other->Wait(SecondsFromNow(30)));
+    EXPECT_EQ(other->ExitCode(), 4);
+    EXPECT_EQ(other->Output(),
+              "calquin: " + Port() + " is busy: another program has it open for its sole use.\n");
+
+    EXPECT_EQ(Cable().pc.Pulled(), pulled); // the first one's wire, untouched
+    first->Signal(SIGINT);
+    first->Signal(SIGINT);
+    ASSERT_TRUE(first->Wait(SecondsFromNow(20)));
+    EXPECT_EQ(first->ExitCode(), 130);
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
