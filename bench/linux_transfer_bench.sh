@@ -41,16 +41,7 @@ source "$root/scripts/processes.sh"
 end_all_on_exit
 trap 'end "$ports_pid"; end_all' EXIT
 
-python3 - "$root/tools" "$work" "$size" <<'PYTHON'
-import sys
-sys.path.insert(0, sys.argv[1])
-from make_samples import PROGRAM, STRING, block, pattern, variable, variable_file
-folder, size = sys.argv[2], int(sys.argv[3])
-small = variable_file([variable(STRING, "SMALL", block(b"HELLO"))], "Small")
-large = variable_file([variable(PROGRAM, "LARGE", block(pattern(size - 2, 5)))], "Large")
-open(f"{folder}/small.85s", "wb").write(small)
-open(f"{folder}/large.85p", "wb").write(large)
-PYTHON
+python3 "$root/bench/make_bench_files.py" "$work" "$size"
 
 # The serial port: a pseudo-terminal held open by the test sessions' own holder.
 rm -f "$work/ports/ready"
@@ -68,6 +59,8 @@ send() {
     "$native/tools/ti85sim" --cable "$work/cable" --out "$work/receipt" --limit 600 --quiet \
         >"$work/simulator.log" 2>&1 &
     simulator_pid=$!
+    # The first calculator makes the cable; calquin's first line call maps it.
+    for _ in $(seq 400); do [ "$(stat -c %s "$work/cable" 2>/dev/null)" = 4096 ] && break; sleep 0.01; done
     local t0 t1 times
     TIMEFORMAT='%U %S'
     t0=$(date +%s.%N)
@@ -84,8 +77,7 @@ send() {
     cpu=$(calc "$user + $system")
 }
 
-# The cable file must exist before calquin's first line call maps it.
-python3 -c "open('$work/cable', 'wb').close()"
+rm -f "$work/cable"
 printf '%-30s %10s %9s %9s %13s\n' "send" "data bytes" "seconds" "bytes/s" "calquin CPU"
 total_large=0 total_small=0 large_cpu=0
 for round in $(seq "$rounds"); do

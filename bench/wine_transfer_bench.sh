@@ -49,16 +49,7 @@ source "$root/scripts/processes.sh"
 end_all_on_exit
 
 # The files: a small string variable and a program of `size` data bytes.
-python3 - "$root/tools" "$work" "$size" <<'EOF'
-import sys
-sys.path.insert(0, sys.argv[1])
-from make_samples import PROGRAM, STRING, block, pattern, variable, variable_file
-folder, size = sys.argv[2], int(sys.argv[3])
-small = variable_file([variable(STRING, "SMALL", block(b"HELLO"))], "Small")
-large = variable_file([variable(PROGRAM, "LARGE", block(pattern(size - 2, 5)))], "Large")
-open(f"{folder}/small.85s", "wb").write(small)
-open(f"{folder}/large.85p", "wb").write(large)
-EOF
+python3 "$root/bench/make_bench_files.py" "$work" "$size"
 
 session_started=1
 "$session" start "$state" --preload "$native/preload" --bits "$windows_bits" >/dev/null \

@@ -78,8 +78,7 @@ PortOpenResult OpenSerialDevice(const char* path) {
     // The lock comes first: a program refused after asking for exclusive use would already have
     // changed the port of the one that holds it.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return Refused(fd, errno == EWOULDBLOCK ? PortOpening::InUse : PortOpening::Failed,
-                       errno);
+        return Refused(fd, errno == EWOULDBLOCK ? PortOpening::InUse : PortOpening::Failed, errno);
     int lines = 0;
     if (ioctl(fd, TIOCMGET, &lines) != 0)
         return Refused(fd, PortOpening::NoModemLines, errno);

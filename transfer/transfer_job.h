@@ -10,8 +10,9 @@ extern unsigned long workerThreadId;
 // The next path of the batch, or null when there are no more.
 using NextJobPath = const char* (*)(void* context);
 
-// Job start: bytesSent to 0, a fresh link state and an empty batch report. Called by the thread that starts the job,
-// before the job's thread exists, so that a stop requested from then on reaches the job.
+// Job start: bytesSent to 0, a fresh link state and an empty batch report. Called by the thread
+// that starts the job, before the job's thread exists, so that a stop requested from then on
+// reaches the job.
 void BeginTransferJob();
 // Sends each path in turn (storing it in lastFilePath first when `storesLastPath`), stops at
 // the first file that ends the batch or at a batch stop (transfer/batch_stop.h), and sends the

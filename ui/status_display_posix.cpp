@@ -11,11 +11,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The variable under way; only the job's thread writes it.
+// The rate is that of the data, from its first shown percentage on: the header exchange and
+// a calculator's prompt before it do not count.
 struct Current {
     bool shown = false;
     VariableProgress progress;
-    std::uint32_t bytesAtStart = 0;
-    Clock::time_point start;
+    bool dataStarted = false;
+    std::uint32_t bytesAtDataStart = 0;
+    Clock::time_point dataStart;
 };
 Current current;
 
@@ -44,17 +47,21 @@ void ShowVariableName(const char* name) {
     current = Current{};
     current.shown = true;
     current.progress.name = EscapedName(name);
-    current.bytesAtStart = bytesSent;
-    current.start = Clock::now();
     Update(true);
 }
 
 void ShowPercent(int percent) {
     VariableProgress& progress = current.progress;
     progress.percent = percent;
-    progress.bytes = bytesSent - current.bytesAtStart;
-    double seconds = std::chrono::duration<double>(Clock::now() - current.start).count();
-    progress.bytesPerSecond = seconds > 0 ? progress.bytes / seconds : 0;
+    Clock::time_point now = Clock::now();
+    if (!current.dataStarted) {
+        current.dataStarted = true;
+        current.bytesAtDataStart = bytesSent;
+        current.dataStart = now;
+    }
+    double seconds = std::chrono::duration<double>(now - current.dataStart).count();
+    if (seconds > 0)
+        progress.bytesPerSecond = (bytesSent - current.bytesAtDataStart) / seconds;
     Update(percent == 100);
 }
 

@@ -37,17 +37,14 @@ int Utf8SequenceLength(const unsigned char* at) {
 }
 
 std::string Padded(const std::string& text, int width) {
-    return static_cast<int>(text.size()) >= width ? text : text + std::string(width - text.size(), ' ');
+    return static_cast<int>(text.size()) >= width ? text
+                                                  : text + std::string(width - text.size(), ' ');
 }
 
-std::string Figures(const VariableProgress& progress, bool withBytes) {
-    char text[96];
-    if (withBytes)
-        std::snprintf(text, sizeof text, "%3d%%  %lu bytes  %.0f bytes/s", progress.percent,
-                      progress.bytes, progress.bytesPerSecond);
-    else
-        std::snprintf(text, sizeof text, "%3d%%  %7.0f bytes/s", progress.percent,
-                      progress.bytesPerSecond);
+std::string Figures(const VariableProgress& progress) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%3d%%  %7.0f bytes/s", progress.percent,
+                  progress.bytesPerSecond);
     return text;
 }
 
@@ -93,7 +90,7 @@ std::string EscapedPath(const char* path) {
 
 std::string TerminalStatusLine(const VariableProgress& progress, int columns) {
     std::string name = Padded(progress.name, kNameWidth);
-    std::string figures = Figures(progress, false);
+    std::string figures = Figures(progress);
     // The last column is left free: writing into it makes some terminals wrap.
     int room = columns - 1 - static_cast<int>(name.size() + figures.size()) - 4;
     int barWidth = room < kLongestBar ? room : kLongestBar;
@@ -107,5 +104,5 @@ std::string TerminalStatusLine(const VariableProgress& progress, int columns) {
 }
 
 std::string PlainStatusLine(const VariableProgress& progress) {
-    return Padded(progress.name, kNameWidth) + "  " + Figures(progress, true);
+    return Padded(progress.name, kNameWidth) + "  " + Figures(progress);
 }

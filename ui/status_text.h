@@ -14,12 +14,11 @@ std::string EscapedPath(const char* path);
 struct VariableProgress {
     std::string name; // escaped
     int percent = 0;
-    unsigned long bytes = 0; // payload bytes sent for it so far
-    double bytesPerSecond = 0;
+    double bytesPerSecond = 0; // of its data so far
 };
 
 // The redrawn line on a terminal: name, bar, percentage, bytes per second, within `columns`
 // characters (the bar shrinks first, then goes).
 std::string TerminalStatusLine(const VariableProgress& progress, int columns);
-// The line written once per variable elsewhere: name, percentage, bytes, bytes per second.
+// The line written once per variable elsewhere: name, percentage, bytes per second.
 std::string PlainStatusLine(const VariableProgress& progress);

@@ -13,8 +13,7 @@ int TerminalColumns();
 // The status line's new state (each text without a line end); an empty plain text is not
 // written. A terminal is redrawn at most every few tens of milliseconds, unless `drawNow`;
 // the last state is always drawn before the line ends.
-void UpdateStatusLine(const std::string& terminalText, const std::string& plainText,
-                      bool drawNow);
+void UpdateStatusLine(const std::string& terminalText, const std::string& plainText, bool drawNow);
 // The status line is done: left on screen, or written as a plain line.
 void EndStatusLine();
 // Forgets the status line: cleared from the screen, or not written.

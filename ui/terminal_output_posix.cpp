@@ -68,8 +68,7 @@ int TerminalColumns() {
     return 80;
 }
 
-void UpdateStatusLine(const std::string& terminalText, const std::string& plainText,
-                      bool drawNow) {
+void UpdateStatusLine(const std::string& terminalText, const std::string& plainText, bool drawNow) {
     std::lock_guard<std::mutex> hold(outputLock);
     bool fresh = !statusOpen;
     statusOpen = true;

@@ -12,9 +12,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::uint8_t kProgramType = 0x12;
-constexpr std::uint8_t kBackupType = 0x1D;
-
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::stringstream text;
@@ -27,51 +24,10 @@ Bytes ReadBytes(const std::string& path) {
     return Bytes(text.begin(), text.end());
 }
 
-Bytes Concatenated(const std::vector<Bytes>& parts) {
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 std::string Numbered(std::size_t index) {
     return (index < 10 ? "0" : "") + std::to_string(index);
 }
 } // namespace
-
-SentVariable ProgramVariable(const std::string& name, std::size_t size, std::uint8_t seed) {
-    return {VariableHeader(kProgramType, name, static_cast<std::uint16_t>(size)),
-            {Pattern(size, seed)}};
-}
-
-SentVariable BackupVariable(std::size_t size1, std::size_t size2, std::size_t size3) {
-    return {VariableHeader(kBackupType, "", static_cast<std::uint16_t>(size1)),
-            {Pattern(size1, 1), Pattern(size2, 2), Pattern(size3, 3)}};
-}
-
-Bytes FileOf(const std::vector<SentVariable>& variables) {
-    std::vector<Bytes> entries;
-    for (const SentVariable& variable : variables) {
-        std::vector<Bytes> blocks = {LengthBlockOf(variable.header)};
-        for (const Bytes& chunk : variable.chunks)
-            blocks.push_back(LengthBlockOf(chunk));
-        entries.push_back(Concatenated(blocks));
-    }
-    return VariableFileOf(entries);
-}
-
-std::string Taken() {
-    return "PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:ACK ";
-}
-std::string Declined() {
-    return "PC:VAR TI:ACK TI:SKIP PC:ACK ";
-}
-std::string TakenBackup() {
-    return "PC:VAR TI:ACK TI:CTS PC:ACK PC:DATA TI:ACK PC:DATA TI:ACK PC:DATA TI:ACK ";
-}
-std::string EndOfTransmission() {
-    return "PC:EOT TI:ACK ";
-}
 
 void CliTest::SetUp() {
     ASSERT_FALSE(folder.Path().empty());
@@ -103,8 +59,13 @@ void CliTest::WriteFile(const std::string& name, const Bytes& contents) {
 }
 
 void CliTest::StartCalculator(const std::vector<std::string>& options) {
-    std::vector<std::string> command = {CALQUIN_CLI_SIMULATOR, "--cable", folder.File("cable"),
-                                        "--out", folder.File("receipt"), "--limit", "90",
+    std::vector<std::string> command = {CALQUIN_CLI_SIMULATOR,
+                                        "--cable",
+                                        folder.File("cable"),
+                                        "--out",
+                                        folder.File("receipt"),
+                                        "--limit",
+                                        "90",
                                         "--quiet"};
     command.insert(command.end(), options.begin(), options.end());
     ChildOptions childOptions;
@@ -146,7 +107,7 @@ std::string CliTest::Trace() const {
     return trace;
 }
 
-void CliTest::ExpectReceived(const std::vector<SentVariable>& variables) const {
+void CliTest::ExpectReceived(const std::vector<TestVariable>& variables) const {
     std::string summary = ReadText(folder.File("receipt/variables.txt"));
     ASSERT_EQ(static_cast<std::size_t>(std::count(summary.begin(), summary.end(), '\n')),
               variables.size())

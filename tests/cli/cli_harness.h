@@ -8,7 +8,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temporary_folder.h"
-#include "tests/transfer/sample_files.h"
+#include "tests/transfer/test_variables.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -16,22 +16,6 @@
 #include <vector>
 
 struct VirtualCable;
-
-// A variable as the file holds it and as the calculator must receive it: the VAR payload and
-// the DATA payload (three chunks for a backup).
-struct SentVariable {
-    Bytes header;
-    std::vector<Bytes> chunks;
-};
-SentVariable ProgramVariable(const std::string& name, std::size_t size, std::uint8_t seed = 0);
-SentVariable BackupVariable(std::size_t size1, std::size_t size2, std::size_t size3);
-Bytes FileOf(const std::vector<SentVariable>& variables);
-
-// Pieces of the calculator's packet trace, "PC:VAR TI:ACK ...".
-std::string Taken();       // VAR, ACK, CTS, ACK, DATA, ACK
-std::string Declined();    // VAR, ACK, SKIP, ACK
-std::string TakenBackup(); // VAR, ACK, CTS, ACK, then DATA, ACK three times
-std::string EndOfTransmission();
 
 class CliTest : public ::testing::Test {
   protected:
@@ -53,7 +37,7 @@ class CliTest : public ::testing::Test {
     std::string StopCalculator();
     std::string Trace() const;
     // What the calculator received is exactly these variables, in this order.
-    void ExpectReceived(const std::vector<SentVariable>& variables) const;
+    void ExpectReceived(const std::vector<TestVariable>& variables) const;
 
     // calquin with these arguments, on the test's port unless told otherwise. The environment
     // is built from nothing (no CALQUIN_PORT of the caller's) plus `environment`.

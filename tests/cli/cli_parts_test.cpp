@@ -77,19 +77,24 @@ TEST(TerminalText, NamesAndPathsNeverCarryAControlByte) {
     EXPECT_EQ(EscapedName("\x1b[2J\\\x7f\x80\xc1"), "\\x1b[2J\\\\\\x7f\\x80\\xc1");
     // Paths keep well-formed UTF-8 and nothing else outside printable ASCII.
     EXPECT_EQ(EscapedPath("caf\xc3\xa9/\xe2\x82\xac.85p"), "caf\xc3\xa9/\xe2\x82\xac.85p");
-    EXPECT_EQ(EscapedPath("a\x1b]0;x\x07" "b"), "a\\x1b]0;x\\x07b");
-    EXPECT_EQ(EscapedPath("\xc3" "A"), "\\xc3A");         // a lead byte without its follower
-    EXPECT_EQ(EscapedPath("\xc0\x80"), "\\xc0\\x80");    // an overlong zero
+    EXPECT_EQ(EscapedPath("a\x1b]0;x\x07"
+                          "b"),
+              "a\\x1b]0;x\\x07b");
+    EXPECT_EQ(EscapedPath("\xc3"
+                          "A"),
+              "\\xc3A");                                       // a lead byte without its follower
+    EXPECT_EQ(EscapedPath("\xc0\x80"), "\\xc0\\x80");          // an overlong zero
     EXPECT_EQ(EscapedPath("\xed\xa0\x80"), "\\xed\\xa0\\x80"); // a surrogate
-    EXPECT_EQ(EscapedPath("\xc2\x9b"), "\xc2\x9b");     // U+009B spelled in UTF-8 is text
-    EXPECT_EQ(EscapedPath("\x9b" "1m"), "\\x9b1m");      // a raw C1 byte is not
+    EXPECT_EQ(EscapedPath("\xc2\x9b"), "\xc2\x9b");            // U+009B spelled in UTF-8 is text
+    EXPECT_EQ(EscapedPath("\x9b"
+                          "1m"),
+              "\\x9b1m"); // a raw C1 byte is not
 }
 
 TEST(TerminalText, TheStatusLineFitsTheTerminalAndShowsItsFigures) {
     VariableProgress progress;
     progress.name = "PROGRAM1";
     progress.percent = 42;
-    progress.bytes = 1234;
     progress.bytesPerSecond = 5678.4;
     std::string wide = TerminalStatusLine(progress, 80);
     EXPECT_NE(wide.find("PROGRAM1"), std::string::npos) << wide;
@@ -102,7 +107,7 @@ TEST(TerminalText, TheStatusLineFitsTheTerminalAndShowsItsFigures) {
         EXPECT_LT(static_cast<int>(line.size()), columns) << line;
     }
     EXPECT_EQ(TerminalStatusLine(progress, 40).find('['), std::string::npos);
-    EXPECT_EQ(PlainStatusLine(progress), "PROGRAM1   42%  1234 bytes  5678 bytes/s");
+    EXPECT_EQ(PlainStatusLine(progress), "PROGRAM1   42%     5678 bytes/s");
 }
 
 TEST(SerialDevices, AreFoundByNameWithBuiltInPortsOnlyWhereAUartAnswers) {
@@ -115,14 +120,13 @@ TEST(SerialDevices, AreFoundByNameWithBuiltInPortsOnlyWhereAUartAnswers) {
         std::ofstream(dev + "/" + name).put('\0');
     std::ofstream(sys + "/ttyS0/type") << "4\n";
     std::ofstream(sys + "/ttyS1/type") << "0\n"; // a name without a UART
-    ASSERT_EQ(symlink("../../ttyUSB2", (dev + "/serial/by-id/usb-FTDI_A1-if00-port0").c_str()),
-              0);
+    ASSERT_EQ(symlink("../../ttyUSB2", (dev + "/serial/by-id/usb-FTDI_A1-if00-port0").c_str()), 0);
 
-    EXPECT_EQ(ListSerialDevices(dev, sys),
-              (std::vector<std::string>{dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0",
-                                        dev + "/ttyS0", dev + "/ttyS10",
-                                        dev + "/serial/by-id/usb-FTDI_A1-if00-port0 -> " + dev +
-                                            "/ttyUSB2"}));
+    EXPECT_EQ(
+        ListSerialDevices(dev, sys),
+        (std::vector<std::string>{
+            dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0", dev + "/ttyS0", dev + "/ttyS10",
+            dev + "/serial/by-id/usb-FTDI_A1-if00-port0 -> " + dev + "/ttyUSB2"}));
     EXPECT_EQ(SerialDevicesText({}), "No serial device was found on this machine.\n");
     EXPECT_EQ(SerialDevicesText({"/dev/ttyUSB0"}),
               "Serial devices on this machine:\n  /dev/ttyUSB0\n");

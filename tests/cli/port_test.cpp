@@ -21,9 +21,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(output, "calquin " CALQUIN_CLI_VERSION "\n");
     EXPECT_EQ(RunCalquin({"--help"}), 0);
     EXPECT_EQ(output.rfind("Usage: calquin [--port DEVICE] FILE...\n", 0), 0u) << output;
-    for (const char* line : {"\n  3    the calculator stopped answering\n",
-                             "\n  130  stopped with Ctrl-C",
-                             "the most serious wins: 130, then 4, 3, 2, 1.\n"})
+    for (const char* line :
+         {"\n  3    the calculator stopped answering\n", "\n  130  stopped with Ctrl-C",
+          "the most serious wins: 130, then 4, 3, 2, 1.\n"})
         EXPECT_NE(output.find(line), std::string::npos) << line;
 
     EXPECT_EQ(RunCalquin({"a.85p"}), 64);
@@ -49,7 +49,8 @@ TEST_F(CliTest, PortsThatCannotBeUsedAreExplained) {
     // A file, and a terminal without modem lines (the guard gives lines to the test's port only).
     WriteFile("plain", {1, 2, 3});
     EXPECT_EQ(RunCalquin({"--port", folder.File("plain"), "a.85p"}), 4);
-    EXPECT_EQ(output, "calquin: " + folder.File("plain") + " is not a serial port with modem lines.\n");
+    EXPECT_EQ(output,
+              "calquin: " + folder.File("plain") + " is not a serial port with modem lines.\n");
     EXPECT_EQ(RunCalquin({"--port", Port(), "a.85p"}, {"CALQUIN_CABLE_DEVICE=/dev/null"}), 4);
     EXPECT_EQ(output, "calquin: " + Port() + " is not a serial port with modem lines.\n");
 
@@ -58,7 +59,8 @@ TEST_F(CliTest, PortsThatCannotBeUsedAreExplained) {
     ASSERT_NE(dialout, nullptr);
     ASSERT_EQ(chown(Port().c_str(), 0, dialout->gr_gid), 0);
     ASSERT_EQ(chmod(Port().c_str(), 0660), 0);
-    std::unique_ptr<ChildProcess> outsider = StartCalquin({"--port", Port(), "/dev/null"}, false, {}, kNobody);
+    std::unique_ptr<ChildProcess> outsider =
+        StartCalquin({"--port", Port(), "/dev/null"}, false, {}, kNobody);
     ASSERT_TRUE(outsider->Wait(SecondsFromNow(30)));
     EXPECT_EQ(outsider->ExitCode(), 4);
     EXPECT_EQ(outsider->Output(), "calquin: no permission to open " + Port() +

@@ -22,7 +22,7 @@ std::string SentWhole(const std::string& name) {
 } // namespace
 
 TEST_F(CliTest, OneFileIsSentWholeAndThePortIsLeftReleasedWithItsSettings) {
-    SentVariable one = ProgramVariable("ONE", 300, 1), two = ProgramVariable("TWO", 40, 2);
+    TestVariable one = Variable("ONE", 300, 1), two = Variable("TWO", 40, 2);
     WriteFile("pair.85g", FileOf({one, two}));
     // The port as some other program left it: hang-up on close, XON/XOFF, 38400 baud.
     int held = open(Port().c_str(), O_RDWR | O_NOCTTY);
@@ -60,8 +60,8 @@ TEST_F(CliTest, OneFileIsSentWholeAndThePortIsLeftReleasedWithItsSettings) {
 }
 
 TEST_F(CliTest, SeveralFilesGoInOrderAsOneBatchAndABackupEndsItWithoutEot) {
-    SentVariable a = ProgramVariable("A", 120, 1), b1 = ProgramVariable("B1", 60, 2),
-                 b2 = ProgramVariable("B2", 30, 3), c = ProgramVariable("C", 90, 4);
+    TestVariable a = Variable("A", 120, 1), b1 = Variable("B1", 60, 2), b2 = Variable("B2", 30, 3),
+                 c = Variable("C", 90, 4);
     WriteFile("a.85p", FileOf({a}));
     WriteFile("b.85g", FileOf({b1, b2}));
     WriteFile("c.85p", FileOf({c}));
@@ -72,7 +72,7 @@ TEST_F(CliTest, SeveralFilesGoInOrderAsOneBatchAndABackupEndsItWithoutEot) {
     EXPECT_EQ(Trace(), Taken() + Taken() + Taken() + Taken() + EndOfTransmission());
 
     // A variable, then a backup in three chunks, and the file behind it never starts.
-    SentVariable backup = BackupVariable(600, 400, 700);
+    TestVariable backup = Backup(600, 400, 700);
     WriteFile("memory.85b", FileOf({backup}));
     StartCalculator();
     EXPECT_EQ(RunCalquin({"--port", Port(), "a.85p", "memory.85b", "c.85p"}), 0) << output;
@@ -84,19 +84,19 @@ TEST_F(CliTest, SeveralFilesGoInOrderAsOneBatchAndABackupEndsItWithoutEot) {
 }
 
 TEST_F(CliTest, AFileThatCannotBeSentIsToldAndTheBatchGoesOnWithoutAByteOfIt) {
-    SentVariable a = ProgramVariable("A", 80, 1), c = ProgramVariable("C", 70, 3);
-    Bytes wrong = FileOf({ProgramVariable("WRONG", 50)});
+    TestVariable a = Variable("A", 80, 1), c = Variable("C", 70, 3);
+    Bytes wrong = FileOf({Variable("WRONG", 50)});
     wrong[5] = '4'; // "**TI84**"
-    Bytes damaged = FileOf({ProgramVariable("DAMAGED", 90)});
+    Bytes damaged = FileOf({Variable("DAMAGED", 90)});
     damaged.resize(damaged.size() - 20); // its data section runs past the end
     WriteFile("a.85p", FileOf({a}));
     WriteFile("wrong.85p", wrong);
     WriteFile("c.85p", FileOf({c}));
     WriteFile("damaged.85p", damaged);
     StartCalculator();
-    EXPECT_EQ(RunCalquin({"--port", Port(), "a.85p", "wrong.85p", "missing.85p", "damaged.85p",
-                          "c.85p"}),
-              1)
+    EXPECT_EQ(
+        RunCalquin({"--port", Port(), "a.85p", "wrong.85p", "missing.85p", "damaged.85p", "c.85p"}),
+        1)
         << output;
     EXPECT_EQ(CalculatorResult(), "end of transmission");
     ExpectReceived({a, c});
@@ -108,8 +108,8 @@ TEST_F(CliTest, AFileThatCannotBeSentIsToldAndTheBatchGoesOnWithoutAByteOfIt) {
 }
 
 TEST_F(CliTest, EachSkipReasonIsTreatedAsTheWindowsProgramTreatsIt) {
-    SentVariable x = ProgramVariable("X", 40, 1), y = ProgramVariable("Y", 50, 2),
-                 z = ProgramVariable("Z", 60, 3), t = ProgramVariable("T", 30, 4);
+    TestVariable x = Variable("X", 40, 1), y = Variable("Y", 50, 2), z = Variable("Z", 60, 3),
+                 t = Variable("T", 30, 4);
     WriteFile("xyz.85g", FileOf({x, y, z}));
     WriteFile("t.85p", FileOf({t}));
 
@@ -141,7 +141,7 @@ TEST_F(CliTest, EachSkipReasonIsTreatedAsTheWindowsProgramTreatsIt) {
 }
 
 TEST_F(CliTest, OnATerminalTheStatusLineIsRedrawnAndANameNeverActsAsAControlSequence) {
-    SentVariable odd = ProgramVariable("\x1b[2J\x07", 2000, 5);
+    TestVariable odd = Variable("\x1b[2J\x07", 2000, 5);
     WriteFile("odd.85p", FileOf({odd}));
     StartCalculator();
     std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "odd.85p"}, true);

@@ -11,7 +11,8 @@
 namespace {
 constexpr int kNobody = 65534;
 
-const char kStopping[] = "calquin: stopping after the variable under way (Ctrl-C again stops at once)";
+const char kStopping[] =
+    "calquin: stopping after the variable under way (Ctrl-C again stops at once)";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -33,7 +34,7 @@ const std::vector<std::string> kSlowly = {"--slow", "40"};
 } // namespace
 
 TEST_F(CliTest, APulledCableIsReportedAndTheWiresAreLetGo) {
-    SentVariable pulled = ProgramVariable("PULL", 1500, 9);
+    TestVariable pulled = Variable("PULL", 1500, 9);
     WriteFile("pull.85p", FileOf({pulled}));
     StartCalculator({"--unplug-at-byte", "630"}); // inside the data
     EXPECT_EQ(RunCalquin({"--port", Port(), "pull.85p"}), 3) << output;
@@ -48,7 +49,7 @@ TEST_F(CliTest, APulledCableIsReportedAndTheWiresAreLetGo) {
 }
 
 TEST_F(CliTest, CtrlCWhileTheCalculatorDoesNotAnswerGivesItUpWithinASecond) {
-    WriteFile("nobody.85p", FileOf({ProgramVariable("N", 50)}));
+    WriteFile("nobody.85p", FileOf({Variable("N", 50)}));
     std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "nobody.85p"});
     ASSERT_TRUE(WaitUntilAWireIsPulled(30)); // the header's first bit waits for an answer
     auto interrupted = std::chrono::steady_clock::now();
@@ -61,14 +62,14 @@ TEST_F(CliTest, CtrlCWhileTheCalculatorDoesNotAnswerGivesItUpWithinASecond) {
 }
 
 TEST_F(CliTest, CtrlCWhileSendingFinishesTheVariableStartsNoOtherAndSendsTheEot) {
-    SentVariable long1 = ProgramVariable("LONG", 400, 1), next = ProgramVariable("NEXT", 100);
+    TestVariable long1 = Variable("LONG", 250, 1), next = Variable("NEXT", 100);
     WriteFile("long.85g", FileOf({long1, next}));
-    WriteFile("last.85p", FileOf({ProgramVariable("LAST", 100)}));
+    WriteFile("last.85p", FileOf({Variable("LAST", 100)}));
     StartCalculator(kSlowly);
     std::unique_ptr<ChildProcess> program =
         StartCalquin({"--port", Port(), "long.85g", "last.85p"}, true);
-    ASSERT_TRUE(program->WaitForOutput([](const std::string& shown) { return LastPercent(shown) >= 5; },
-                                       SecondsFromNow(60)))
+    ASSERT_TRUE(program->WaitForOutput(
+        [](const std::string& shown) { return LastPercent(shown) >= 5; }, SecondsFromNow(60)))
         << program->Output();
     program->Signal(SIGINT);
     ASSERT_TRUE(program->Wait(SecondsFromNow(60)));
@@ -83,11 +84,11 @@ TEST_F(CliTest, CtrlCWhileSendingFinishesTheVariableStartsNoOtherAndSendsTheEot)
 }
 
 TEST_F(CliTest, CtrlCTwiceStopsAtOnceWithoutEot) {
-    WriteFile("long.85p", FileOf({ProgramVariable("LONG", 400, 1)}));
+    WriteFile("long.85p", FileOf({Variable("LONG", 250, 1)}));
     StartCalculator(kSlowly);
     std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "long.85p"}, true);
-    ASSERT_TRUE(program->WaitForOutput([](const std::string& shown) { return LastPercent(shown) >= 5; },
-                                       SecondsFromNow(60)))
+    ASSERT_TRUE(program->WaitForOutput(
+        [](const std::string& shown) { return LastPercent(shown) >= 5; }, SecondsFromNow(60)))
         << program->Output();
     program->Signal(SIGINT);
     ASSERT_TRUE(program->WaitForOutput(kStopping, SecondsFromNow(10)));
@@ -104,7 +105,7 @@ TEST_F(CliTest, CtrlCTwiceStopsAtOnceWithoutEot) {
 }
 
 TEST_F(CliTest, ASecondProgramOnTheSamePortIsRefusedAndLeavesTheFirstAlone) {
-    WriteFile("nobody.85p", FileOf({ProgramVariable("N", 50)}));
+    WriteFile("nobody.85p", FileOf({Variable("N", 50)}));
     std::unique_ptr<ChildProcess> first = StartCalquin({"--port", Port(), "nobody.85p"});
     ASSERT_TRUE(WaitUntilAWireIsPulled(30));
     std::uint8_t pulled = Cable().pc.Pulled();

@@ -7,30 +7,16 @@
 #include "sim/simulated_ti85.h"
 #include "tests/e2e/gui_driver.h"
 #include "tests/e2e/wine_run.h"
-#include "tests/transfer/sample_files.h"
+#include "tests/transfer/test_variables.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
-// A variable as the file holds it and as the calculator must receive it: the VAR payload and
-// the DATA payload (three chunks for a backup).
-struct TestVariable {
-    Bytes header;
-    std::vector<Bytes> chunks;
-};
-TestVariable Variable(const std::string& name, std::size_t size, std::uint8_t seed = 0);
-TestVariable Backup(std::size_t size1, std::size_t size2, std::size_t size3);
-Bytes FileOf(const std::vector<TestVariable>& variables);
-
 // The packets of the calculator's session, "PC:VAR TI:ACK ..." (commands by name, others in
-// hex), and the pieces an expected session is made of.
+// hex).
 std::string TraceOf(const std::vector<PacketRecord>& packets);
-std::string Taken();       // VAR, ACK, CTS, ACK, DATA, ACK
-std::string Declined();    // VAR, ACK, SKIP, ACK
-std::string TakenBackup(); // VAR, ACK, CTS, ACK, then DATA, ACK three times
-std::string EndOfTransmission();
 
 class CalquinE2eTest : public ::testing::Test {
   protected:

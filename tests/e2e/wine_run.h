@@ -46,4 +46,3 @@ class WineRun {
     int exitCode = -1;
     std::string outputPath;
 };
-

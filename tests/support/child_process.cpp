@@ -27,9 +27,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
         setsid(); // the terminal is not the test's: no signal of it reaches the test
     if (chdir(options.directory.c_str()) != 0)
         _exit(126);
-    if (options.runAsUser >= 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(options.runAsUser) != 0 ||
-         setuid(options.runAsUser) != 0))
+    if (options.runAsUser >= 0 && (setgroups(0, nullptr) != 0 || setgid(options.runAsUser) != 0 ||
+                                   setuid(options.runAsUser) != 0))
         _exit(126);
     execve(argv[0], argv, envp);
     _exit(127);
@@ -128,9 +127,9 @@ std::string ChildProcess::Output() {
 bool ChildProcess::WaitForOutput(const std::function<bool(const std::string&)>& condition,
                                  Clock::time_point deadline) {
     std::unique_lock<std::mutex> hold(outputLock);
-    return outputChanged.wait_until(hold, deadline,
-                                    [&] { return condition(output) || outputEnded; }) &&
-           condition(output);
+    return outputChanged.wait_until(hold, deadline, [&] {
+        return condition(output) || outputEnded;
+    }) && condition(output);
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, Clock::time_point deadline) {
