@@ -20,7 +20,8 @@ native=$root/build/native
 program=$native/cli/calquin
 guard=$native/preload/lib/x86_64-linux-gnu/libcalquin_guard.so
 
-calc() { awk "BEGIN { printf \"%.9f\", $* }"; }
+# shellcheck source=bench/transfer_figures.sh
+source "$root/bench/transfer_figures.sh"
 
 die() {
     echo "linux_transfer_bench: $*" >&2
@@ -95,10 +96,7 @@ mean_large=$(calc "$total_large / $rounds")
 mean_small=$(calc "$total_small / $rounds")
 echo
 echo "Linux program (calquin, cross-process cable through the guard, $rounds rounds):"
-printf '  large variable:          %8.0f bytes/s   (%.3f s for %d bytes, whole send)\n' \
-    "$(calc "$size / $mean_large")" "$mean_large" "$size"
-printf '  without the fixed cost:  %8.0f bytes/s   (large minus small, %.3f s per send fixed)\n' \
-    "$(calc "($size - 7) / ($mean_large - $mean_small)")" "$mean_small"
+print_rates "$size" 7 "$mean_large" "$mean_small"
 printf '  CPU per KB sent:         calquin %.4f s\n' "$(calc "$large_cpu / ($rounds * $size / 1024)")"
 echo "  (the line calls are answered by the guard from shared memory: no serial driver is involved)"
 

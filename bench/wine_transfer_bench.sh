@@ -19,7 +19,8 @@ session=$root/tests/wine/session.sh
 native=$root/build/native
 ticks=$(getconf CLK_TCK)
 
-calc() { awk "BEGIN { printf \"%.9f\", $* }"; }
+# shellcheck source=bench/transfer_figures.sh
+source "$root/bench/transfer_figures.sh"
 
 die() {
     echo "wine_transfer_bench: $*" >&2
@@ -177,10 +178,7 @@ mean_large=$(calc "$total_large / $rounds")
 mean_small=$(calc "$total_small / $rounds")
 echo
 echo "Under Wine (calquin.exe, cross-process cable, $rounds rounds):"
-printf '  large variable:          %8.0f bytes/s   (%.3f s for %d bytes, whole send)\n' \
-    "$(calc "$large_bytes / $mean_large")" "$mean_large" "$large_bytes"
-printf '  without the fixed cost:  %8.0f bytes/s   (large minus small, %.3f s per send fixed)\n' \
-    "$(calc "($large_bytes - $small_bytes) / ($mean_large - $mean_small)")" "$mean_small"
+print_rates "$large_bytes" "$small_bytes" "$mean_large" "$mean_small"
 printf '  CPU per KB sent:         calquin.exe %.4f s, wineserver %.4f s\n' \
     "$(calc "$large_p / $ticks / ($rounds * $large_bytes / 1024)")" \
     "$(calc "$large_s / $ticks / ($rounds * $large_bytes / 1024)")"

@@ -60,13 +60,14 @@ TEST_F(CliTest, OneFileIsSentWholeAndThePortIsLeftReleasedWithItsSettings) {
 }
 
 TEST_F(CliTest, SeveralFilesGoInOrderAsOneBatchAndABackupEndsItWithoutEot) {
-    TestVariable a = Variable("A", 120, 1), b1 = Variable("B1", 60, 2), b2 = Variable("B2", 30, 3),
-                 c = Variable("C", 90, 4);
-    WriteFile("a.85p", FileOf({a}));
-    WriteFile("b.85g", FileOf({b1, b2}));
-    WriteFile("c.85p", FileOf({c}));
+    // Three files, the second of two variables.
+    TestVariable a = Variable("P", 150, 1), b1 = Variable("Q1", 70, 2), b2 = Variable("Q2", 20, 3),
+                 c = Variable("R", 110, 4);
+    WriteFile("p.85p", FileOf({a}));
+    WriteFile("q.85g", FileOf({b1, b2}));
+    WriteFile("r.85p", FileOf({c}));
     StartCalculator();
-    EXPECT_EQ(RunCalquin({"--port", Port(), "a.85p", "b.85g", "c.85p"}), 0) << output;
+    EXPECT_EQ(RunCalquin({"--port", Port(), "p.85p", "q.85g", "r.85p"}), 0) << output;
     EXPECT_EQ(CalculatorResult(), "end of transmission");
     ExpectReceived({a, b1, b2, c});
     EXPECT_EQ(Trace(), Taken() + Taken() + Taken() + Taken() + EndOfTransmission());
@@ -75,7 +76,7 @@ TEST_F(CliTest, SeveralFilesGoInOrderAsOneBatchAndABackupEndsItWithoutEot) {
     TestVariable backup = Backup(600, 400, 700);
     WriteFile("memory.85b", FileOf({backup}));
     StartCalculator();
-    EXPECT_EQ(RunCalquin({"--port", Port(), "a.85p", "memory.85b", "c.85p"}), 0) << output;
+    EXPECT_EQ(RunCalquin({"--port", Port(), "p.85p", "memory.85b", "r.85p"}), 0) << output;
     EXPECT_EQ(CalculatorResult(), "backup");
     ExpectReceived({a, backup});
     EXPECT_EQ(Trace(), Taken() + TakenBackup());
