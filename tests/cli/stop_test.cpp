@@ -61,6 +61,17 @@ TEST_F(CliTest, CtrlCWhileTheCalculatorDoesNotAnswerGivesItUpWithinASecond) {
     EXPECT_EQ(Cable().pc.Pulled(), 0);
 }
 
+TEST_F(CliTest, SigtermStopsAtOnceAndStillLetsGoOfTheWires) {
+    WriteFile("nobody.85p", FileOf({Variable("N", 50)}));
+    std::unique_ptr<ChildProcess> program = StartCalquin({"--port", Port(), "nobody.85p"});
+    ASSERT_TRUE(WaitUntilAWireIsPulled(30));
+    program->Signal(SIGTERM);
+    ASSERT_TRUE(program->Wait(SecondsFromNow(20)));
+    EXPECT_EQ(program->ExitCode(), 143);
+    EXPECT_EQ(program->Output(), "calquin: stopping now\n");
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
+
 TEST_F(CliTest, CtrlCWhileSendingFinishesTheVariableStartsNoOtherAndSendsTheEot) {
     TestVariable long1 = Variable("LONG", 250, 1), next = Variable("NEXT", 100);
     WriteFile("long.85g", FileOf({long1, next}));
