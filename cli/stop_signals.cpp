@@ -34,14 +34,14 @@ void Watch(sigset_t set) {
         int expected = 0;
         firstSignal.compare_exchange_strong(expected, signal);
         ++signalCount;
-        RequestBatchStop();
-        bool atOnce = StopsAtOnce();
-        RenewStopRequest();
-        if (atOnce)
+        // Told before it is asked for: the program may end as soon as the link lets go.
+        if (StopsAtOnce())
             WritePermanentLine("calquin: stopping now");
         else
             WritePermanentLine("calquin: stopping after the variable under way "
                                "(Ctrl-C again stops at once)");
+        RequestBatchStop();
+        RenewStopRequest();
     }
 }
 } // namespace
