@@ -3,7 +3,8 @@
 # It holds the program, its man page and the README; nothing else of the tree is installed.
 include(GNUInstallDirs)
 install(TARGETS calquin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/calquin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+configure_file(calquin.1.in ${CMAKE_CURRENT_BINARY_DIR}/calquin.1 @ONLY) # with the version
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/calquin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/calquin)
 
 set(CPACK_GENERATOR DEB)
