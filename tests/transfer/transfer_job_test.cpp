@@ -180,11 +180,10 @@ TEST(TransferJob, AnUnansweredEotIsToldToo) {
     EXPECT_EQ(Ui().messages, std::vector<std::string>{kNoAnswer});
 }
 
-TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
-    // The calculator never sends its answer to the header; the job is told to stop meanwhile.
-    Ti85Options options;
-    options.link.stopAtByte = 15;
-    SimulatedLink link(options);
+namespace {
+// A batch of two files whose job is cancelled as it starts: it ends inside the first file,
+// given up as the user asked, without a message.
+void RunCancelledBatchOfTwo() {
     TempFile first(OneVariable("A")), second(OneVariable("B"));
     PathList list{{first.Path(), second.Path()}};
     BeginTransferJob();
@@ -194,6 +193,32 @@ TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
     EXPECT_EQ(list.taken, 1u);
     EXPECT_TRUE(Ui().messages.empty());
+}
+} // namespace
+
+TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
+    // The calculator never sends its answer to the header; the job is told to stop meanwhile.
+    Ti85Options options;
+    options.link.stopAtByte = 15;
+    SimulatedLink link(options);
+    RunCancelledBatchOfTwo();
+}
+
+TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
+    // Without Cancel the header would go out again until the calculator takes it.
+    Ti85Options options;
+    options.rejectPackets = 3;
+    SimulatedLink link(options);
+    RunCancelledBatchOfTwo();
+    // The refusal is recorded once its last bit is through, which may come after the job's end.
+    ASSERT_TRUE(link.Calculator().WaitForPackets(2, std::chrono::steady_clock::now() +
+                                                        std::chrono::seconds(10)));
+    link.Calculator().Stop();
+    std::vector<PacketRecord> packets = link.Calculator().Packets();
+    ASSERT_EQ(packets.size(), 2u); // the header and its refusal: no resend, no ACK, no EOT
+    EXPECT_EQ(packets[0].command, VAR);
+    EXPECT_EQ(packets[1].direction, LinkDirection::CalculatorToPc);
+    EXPECT_NE(packets[1].command, ACK);
 }
 
 TEST(TransferJob, AFailedStatusReadIsToldOnlyOnce) {
