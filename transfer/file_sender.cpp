@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "transfer/file_reader.h"
 #include "transfer/variable_file.h"
 #include "ui/message_box.h"
@@ -19,7 +20,7 @@ constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
 // reason the program does not know end the file and the batch.
 bool GoesOnAfterSkip(std::uint8_t reason) {
     if (reason == kSkipMemoryFull)
-        ShowErrorMessage("The calculator is out of memory.");
+        NoteCalculatorOutOfMemory();
     return reason == kSkipThisOne;
 }
 

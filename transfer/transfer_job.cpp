@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "transfer/file_sender.h"
 #include "ui/message_box.h"
 #include "ui/status_display.h"
@@ -53,6 +54,7 @@ void SendBatch(NextJobPath next, void* context, bool storesLastPath) {
     // A backup the calculator took leaves bytesSent at 0: that batch ends without an EOT.
     if (!LinkGivenUp() && bytesSent != 0)
         SendEndOfTransmission();
+    TellAfterExchange();
     if (LinkGivenUp())
         ReportGivenUpLink();
 }

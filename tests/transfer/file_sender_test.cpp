@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "ui/recorded_ui.h"
@@ -225,11 +226,14 @@ TEST(FileSender, ExitOnTheCalculatorEndsTheFile) {
     EXPECT_TRUE(Ui().messages.empty());
 }
 
-TEST(FileSender, AFullMemoryEndsTheFileAndTellsTheUser) {
+TEST(FileSender, AFullMemoryEndsTheFileAndIsToldOnceTheExchangeIsOver) {
     DeclinedRun run = SendThreeDecliningTheSecond(3);
     EXPECT_FALSE(run.result);
     EXPECT_EQ(run.received, std::vector<std::string>{"ONE"});
     EXPECT_EQ(run.headers, 2u);
+    EXPECT_TRUE(Ui().messages.empty()); // the calculator still waits for the batch's EOT
+    TellAfterExchange();
+    TellAfterExchange();
     EXPECT_EQ(Ui().messages, std::vector<std::string>{"The calculator is out of memory."});
     EXPECT_EQ(Ui().captions, std::vector<std::string>{"Calquin Error"});
 }

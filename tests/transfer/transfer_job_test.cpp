@@ -221,6 +221,33 @@ TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
     EXPECT_NE(packets[1].command, ACK);
 }
 
+TEST(TransferJob, AFullMemoryIsToldAfterTheEotAlsoWhenTheEotIsNotDelivered) {
+    // 74-byte file: VAR 11 bytes, ACK, SKIP 7 bytes, ACK; the EOT starts at byte 26. The
+    // calculator stops answering inside it (the job gives up), or at its start (the job waits
+    // until it is cancelled).
+    const std::string kFull = "The calculator is out of memory.";
+    struct Case {
+        long stopAtByte;
+        LinkStop stop;
+        std::vector<std::string> messages;
+    };
+    for (const Case& run :
+         {Case{27, LinkStop::None, {kFull, kNoAnswer}}, Case{26, LinkStop::Cancel, {kFull}}}) {
+        Ti85Options options;
+        options.skipReasons[0] = 3;
+        options.link.stopAtByte = run.stopAtByte;
+        SimulatedLink link(options);
+        TempFile file(VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}));
+        PathList list{{file.Path()}};
+        BeginTransferJob();
+        RequestLinkStop(run.stop);
+        SendBatch(NextPath, &list, true);
+        EndTransferJob();
+        EXPECT_EQ(link.Calculator().Failure(), "unplugged");
+        EXPECT_EQ(Ui().messages, run.messages);
+    }
+}
+
 TEST(TransferJob, AFailedStatusReadIsToldOnlyOnce) {
     SimulatedLink link;
     TempFile file(OneVariable("S"));
