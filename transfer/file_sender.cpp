@@ -80,7 +80,8 @@ bool SendVariable(const std::uint8_t* entry) {
 bool SendFile(const char* path) {
     std::uint8_t* bytes = nullptr;
     std::uint32_t size = 0;
-    switch (ReadWholeFile(path, &bytes, &size)) {
+    // Bytes beyond the format's reach never matter: a huge file is read and judged by its start.
+    switch (ReadFileStart(path, kVariableFileReach, &bytes, &size)) {
     case FileReadResult::OpenFailed:
         ShowErrorMessage("Error opening file: %s", path);
         return true;

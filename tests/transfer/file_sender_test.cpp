@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <numeric>
 
 namespace {
@@ -127,6 +128,22 @@ TEST(FileSender, FilesThatCannotBeSentAreToldAndSendNothing) {
     EXPECT_EQ(Ui().captions, std::vector<std::string>(2, "Calquin Error"));
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
     EXPECT_EQ(bytesSent, 0u);
+}
+
+TEST(FileSender, AHugeFileIsJudgedAndSentByItsStart) {
+    // Past 4 GiB (sparse): zeros behind a sound file, and behind a wrong signature.
+    Bytes wrongStart = VariableFileOf({Entry("NOT", Pattern(40))});
+    wrongStart[0] = '#';
+    TempFile sound(VariableFileOf({Entry("BIG", Pattern(40))})), wrong(wrongStart);
+    for (const TempFile* file : {&sound, &wrong})
+        std::filesystem::resize_file(file->Path(), (std::uint64_t{1} << 32) + 100);
+    SimulatedLink link;
+    EXPECT_TRUE(SendFile(wrong.Path()));
+    EXPECT_TRUE(SendFile(sound.Path()));
+    EndSession(link);
+    EXPECT_EQ(Ui().messages, std::vector<std::string>{"File: " + std::string(wrong.Path()) +
+                                                      " has incorrect signature"});
+    EXPECT_EQ(ReceivedNames(link.Calculator()), std::vector<std::string>{"BIG"});
 }
 
 TEST(FileSender, AVeryLongPathIsShortenedToItsEnd) {
