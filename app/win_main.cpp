@@ -18,8 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControls();
     SettingsKey settings(HKEY_CURRENT_USER, "Software\\Morvane\\Calquin");
 
+    // The port is one digit in portName: a stored value outside 1 to 9 is asked for again.
     DWORD port = settings.ReadDword("COMport", 0);
-    if (port == 0) {
+    if (port < 1 || port > 9) {
         INT_PTR choice =
             DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, PortDialogProc, 0);
         // Quit, Escape, OK with nothing selected, or no dialog at all (-1).

@@ -14,6 +14,7 @@
 //   above <window> <id> <ms> <n>    waits for the control's text to start with a number above n
 //   enabled <window> <id> <ms>      waits for the control to be enabled
 //   combo <window> <id>             the combo box's selected entry
+//   choose <window> <id> <text>     selects the combo box's entry <text>
 //   click <window> <id>             a button press (a posted WM_COMMAND)
 //   message <ms>                    waits for a message box: "ok <caption>|<text>"
 //   dismiss <ms>                    presses OK in the message box
@@ -211,6 +212,15 @@ std::string Answer(const std::string& line) {
         return "ok " + OneLine(WindowText(control));
     if (command == "combo")
         return "ok " + ComboSelection(control);
+    if (command == "choose") {
+        std::string entry;
+        words >> entry;
+        std::wstring wide(entry.begin(), entry.end());
+        DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
+        SendMessageTimeoutW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(wide.c_str()), SMTO_BLOCK, 2000, &index);
+        return static_cast<LRESULT>(index) == CB_ERR ? "none" : "ok";
+    }
     if (command == "click") {
         Press(window, id);
         return "ok";

@@ -125,13 +125,23 @@ void CalquinE2eTest::StartCalculator(Ti85Options options) {
     ti85->Start();
 }
 
-void CalquinE2eTest::StartProgram() {
-    program = std::make_unique<WineRun>(
-        std::vector<std::string>{Win32BuildFile("app/calquin.exe")},
-        std::vector<std::string>{"CALQUIN_CABLE=" + folder.File("cable"),
-                                 "CALQUIN_CABLE_DEVICE=" + WineSessionDirectory() + "/ports/com2"},
-        folder.Path(), folder.File("calquin.log"), std::chrono::seconds(170));
-    ASSERT_TRUE(program->Started());
+std::unique_ptr<WineRun> CalquinE2eTest::StartCopy(const Launch& launch,
+                                                   const std::string& logName) {
+    std::vector<std::string> command = {Win32BuildFile("app/calquin.exe")};
+    command.insert(command.end(), launch.arguments.begin(), launch.arguments.end());
+    std::string device = WineSessionDirectory() + "/ports/com" + std::to_string(launch.cablePort);
+    auto copy =
+        std::make_unique<WineRun>(command,
+                                  std::vector<std::string>{"CALQUIN_CABLE=" + folder.File("cable"),
+                                                           "CALQUIN_CABLE_DEVICE=" + device},
+                                  launch.directory.empty() ? folder.Path() : launch.directory,
+                                  folder.File(logName), std::chrono::seconds(170));
+    EXPECT_TRUE(copy->Started());
+    return copy;
+}
+
+void CalquinE2eTest::StartProgram(const Launch& launch) {
+    program = StartCopy(launch, "calquin.log");
 }
 
 GuiDriver& CalquinE2eTest::Driver() {

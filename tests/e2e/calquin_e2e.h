@@ -32,6 +32,14 @@ std::string Declined();    // VAR, ACK, SKIP, ACK
 std::string TakenBackup(); // VAR, ACK, CTS, ACK, then DATA, ACK three times
 std::string EndOfTransmission();
 
+// How calquin.exe is started: the port whose device carries the cable, its arguments, and its
+// current folder (the test's folder when empty).
+struct ProgramLaunch {
+    int cablePort = 2;
+    std::vector<std::string> arguments;
+    std::string directory;
+};
+
 class CalquinE2eTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -47,7 +55,11 @@ class CalquinE2eTest : public ::testing::Test {
     void StartCalculator(Ti85Options options = {});
     SimulatedTi85& Calculator() { return *ti85; }
     VirtualCable& Cable() { return *cable; }
-    void StartProgram();
+
+    using Launch = ProgramLaunch;
+    void StartProgram(const Launch& launch = {});
+    // One more copy beside the program; its output goes to `logName` in the test's folder.
+    std::unique_ptr<WineRun> StartCopy(const Launch& launch, const std::string& logName);
     WineRun& Program() { return *program; }
     GuiDriver& Driver();
     std::string Ask(const std::string& command) { return Driver().Ask(command); }

@@ -36,3 +36,26 @@ TEST_F(CalquinE2eTest, APortThatCannotBeOpenedIsReportedAndNothingIsStored) {
     EXPECT_EQ(Program().ExitCode(), 255); // -1
     EXPECT_EQ(StoredPort(), 0);
 }
+
+TEST_F(CalquinE2eTest, APortAboveFourIsOfferedStoredAndCarriesTheTransfers) {
+    ForgetSettings();
+    TestVariable v = Variable("SEVEN", 120, 7);
+    std::string path = WriteFile("seven.85p", FileOf({v}));
+    StartCalculator();
+    ProgramLaunch onCom7;
+    onCom7.cablePort = 7;
+    StartProgram(onCom7);
+    ASSERT_EQ(Ask("wait welcome 30000"), "ok");
+    EXPECT_EQ(Ask("combo welcome 101"), "ok COM2");
+    ASSERT_EQ(Ask("choose welcome 101 COM9"), "ok");
+    ASSERT_EQ(Ask("choose welcome 101 COM7"), "ok");
+    ASSERT_EQ(Ask("click welcome 1"), "ok");
+    ASSERT_EQ(Ask("wait main 20000"), "ok");
+    SendPicked(path);
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+    ASSERT_TRUE(WaitForIdle(20)) << Trace();
+    ExpectReceived({v});
+    EXPECT_EQ(Trace(), Taken() + EndOfTransmission());
+    CloseAndExpectExit(0);
+    EXPECT_EQ(StoredPort(), 7);
+}
