@@ -1,5 +1,7 @@
 #include "transfer/file_reader.h"
 
+#include "ui/utf8_text_win32.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -7,8 +9,8 @@
 FileReadResult ReadFileStart(const char* path, std::uint32_t limit, std::uint8_t** data,
                              std::uint32_t* size) {
     // Share mode 0: nobody else may have the file open while it is read.
-    HANDLE file =
-        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FileReadResult::OpenFailed;
     LARGE_INTEGER fileSize;

@@ -20,9 +20,11 @@
 //   dismiss <ms>                    presses OK in the message box
 //   pick <ms> <names>               types <names> (the rest of the line) into the open-file
 //                                   dialog and presses Open
+//   xid <window>                    the X11 window that Wine made for the window (for drops)
 //   quit
 //
-// Windows: main, welcome, setup, files (the open-file dialog), message.
+// Windows: main, welcome, setup, files (the open-file dialog), message. Texts are UTF-8 both
+// ways.
 #include <windows.h>
 
 #include <cstdio>
@@ -42,9 +44,19 @@ struct Search {
     HWND found = nullptr;
 };
 
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    return wide;
+}
+
 std::string WindowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
+    wchar_t wide[1024] = {};
+    GetWindowTextW(window, wide, 1024);
+    char text[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -148,7 +160,7 @@ std::string ComboSelection(HWND combo) {
     SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK,
                         2000, &ignored);
     char text[256] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -195,8 +207,9 @@ std::string Answer(const std::string& line) {
         if (!name)
             name = GetDlgItem(dialog, kFileNameEdit);
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()),
-                            SMTO_BLOCK, 2000, &ignored);
+        std::wstring wide = Wide(names);
+        SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_BLOCK,
+                            2000, &ignored);
         Press(dialog, IDOK);
         return "ok";
     }
@@ -204,6 +217,10 @@ std::string Answer(const std::string& line) {
     HWND window = Find(kind);
     if (!window)
         return "none";
+    if (command == "xid") {
+        HANDLE x11 = GetPropA(window, "__wine_x11_whole_window");
+        return x11 ? "ok " + std::to_string(reinterpret_cast<UINT_PTR>(x11)) : "none";
+    }
     words >> id;
     HWND control = GetDlgItem(window, id);
     if (!control)
@@ -215,7 +232,7 @@ std::string Answer(const std::string& line) {
     if (command == "choose") {
         std::string entry;
         words >> entry;
-        std::wstring wide(entry.begin(), entry.end());
+        std::wstring wide = Wide(entry);
         DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
         SendMessageTimeoutW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                             reinterpret_cast<LPARAM>(wide.c_str()), SMTO_BLOCK, 2000, &index);

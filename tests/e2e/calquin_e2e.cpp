@@ -7,6 +7,7 @@
 #include "sim/virtual_cable.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -154,6 +155,10 @@ std::string CalquinE2eTest::WriteFile(const std::string& name, const Bytes& cont
     std::ofstream out(folder.File(name), std::ios::binary);
     out.write(reinterpret_cast<const char*>(contents.data()),
               static_cast<std::streamsize>(contents.size()));
+    return WindowsPath(name);
+}
+
+std::string CalquinE2eTest::WindowsPath(const std::string& name) {
     std::string path = "Z:" + folder.File(name);
     for (char& c : path)
         if (c == '/')
@@ -164,6 +169,17 @@ std::string CalquinE2eTest::WriteFile(const std::string& name, const Bytes& cont
 void CalquinE2eTest::SendPicked(const std::string& names) {
     ASSERT_EQ(Ask("click main 102"), "ok");
     ASSERT_EQ(Ask("pick 20000 " + names), "ok");
+}
+
+void CalquinE2eTest::DropOnMainWindow(const std::vector<std::string>& paths) {
+    std::string window = Ask("xid main");
+    ASSERT_EQ(window.rfind("ok ", 0), 0u) << window;
+    std::string command =
+        "DISPLAY=" + WineSessionDisplay() + " '" + CALQUIN_E2E_XDND_DROP + "' " + window.substr(3);
+    for (const std::string& path : paths)
+        command += " '" + path + "'";
+    command += " >>'" + folder.File("drop.log") + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 bool CalquinE2eTest::WaitForIdle(int seconds) {

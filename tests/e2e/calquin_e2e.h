@@ -66,9 +66,14 @@ class CalquinE2eTest : public ::testing::Test {
 
     // Writes a file into the test's folder (the program's current folder); its Windows path.
     std::string WriteFile(const std::string& name, const Bytes& contents);
+    // The Windows path of a file in the test's folder.
+    std::string WindowsPath(const std::string& name);
     // Presses Send... and picks `names` in the open-file dialog (one Windows path, or bare
     // names in quotes, as a user types them).
     void SendPicked(const std::string& names);
+    // Drops these files (Linux paths) on the main window as a Linux file manager does: XDND,
+    // which Wine's X11 driver turns into WM_DROPFILES.
+    void DropOnMainWindow(const std::vector<std::string>& paths);
     // The job has ended: Send... enabled again and the button reading "Close".
     bool WaitForIdle(int seconds);
     // Close pressed with no job: the program ends with this exit code within the time.

@@ -117,3 +117,38 @@ TEST_F(SendTest, ABackupGoesInThreeChunksWithoutEotAlsoBehindAVariable) {
     EXPECT_EQ(Calculator().EotCount(), 0);
     CloseAndExpectExit(0);
 }
+
+// Under Wine a Linux file name is UTF-8; names the ANSI code page cannot hold must reach the
+// program whole, whichever way the user hands them over.
+TEST_F(SendTest, NamesInAnyLanguageArePickedDroppedAndResent) {
+    const std::string greek = "\xce\xb5\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"
+                              ".85p"; // ελληνικά
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e "
+                                 "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88.85p"; // 日本語 テスト
+    TestVariable g = Variable("GREEK", 80, 1), j = Variable("JAPAN", 90, 2);
+    std::string greekPath = WriteFile(greek, FileOf({g}));
+    WriteFile(japanese, FileOf({j}));
+    StartAll();
+
+    SendPicked(greekPath); // one file: its full path
+    ExpectBatchEnds();
+    Calculator().Start();
+    SendPicked("\"" + japanese + "\" \"" + greek + "\""); // two: bare names
+    ExpectBatchEnds();
+    Calculator().Start();
+    DropOnMainWindow({folder.File(greek), folder.File(japanese)});
+    ExpectBatchEnds();
+    Calculator().Start();
+    ASSERT_EQ(Ask("click main 103"), "ok"); // Resend: the last one dropped
+    ExpectBatchEnds();
+    ExpectReceived({g, j, g, g, j, j});
+
+    // Where a name is shown, it shows whole.
+    std::remove(folder.File(japanese).c_str());
+    ASSERT_EQ(Ask("click main 103"), "ok");
+    EXPECT_EQ(Ask("message 20000"),
+              "ok Calquin Error|Error opening file: " + WindowsPath(japanese));
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    CloseAndExpectExit(0);
+}

@@ -158,6 +158,23 @@ TEST(FileSender, AVeryLongPathIsShortenedToItsEnd) {
     EXPECT_EQ(message.substr(prefix.size()), path.substr(path.size() - (511 - prefix.size())));
 }
 
+TEST(FileSender, AVeryLongPathInAnyLanguageIsShortenedAtAWholeCharacter) {
+    SimulatedLink link;
+    std::string alphas;
+    for (int i = 0; i < 300; ++i)
+        alphas += "\xce\xb1"; // α, two bytes in UTF-8
+    std::string path = ::testing::TempDir() + alphas + ".85g";
+    EXPECT_TRUE(SendFile(path.c_str()));
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    const std::string& message = Ui().messages[0];
+    std::string prefix = "Error opening file: ";
+    ASSERT_LE(message.size(), 511u);
+    ASSERT_GT(message.size(), 500u);
+    std::string kept = message.substr(prefix.size());
+    EXPECT_EQ(kept, path.substr(path.size() - kept.size()));
+    EXPECT_EQ(kept.substr(0, 2), "\xce\xb1");
+}
+
 TEST(FileSender, EveryCutFileIsRefusedBeforeAByteGoesOut) {
     SimulatedLink link;
     std::vector<Bytes> variables = {Entry("ONE", Pattern(20)), Entry("TWO", {}),

@@ -10,6 +10,7 @@
 #include "tests/win32/win32_check.h"
 #include "ui/control_ids.h"
 #include "ui/main_window_handle.h"
+#include "ui/utf8_text_win32.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -218,7 +219,7 @@ void PickInFileDialog(const std::string& names) {
     HWND name = GetDlgItem(dialog, cmb13);
     if (!name)
         name = GetDlgItem(dialog, edt1);
-    SetWindowTextA(name, names.c_str());
+    SetWindowTextW(name, WideFromUtf8(names.c_str()).c_str());
     PressButton(dialog, IDOK);
 }
 } // namespace
@@ -252,6 +253,49 @@ WIN32_TEST(MainWindowSendsThePickedFilesInTheDialogsOrder) {
         // Resend opens the bare name in the folder the dialog left current.
         PressButton(window, IDC_RESEND);
         DismissMessage(kErrorCaption, "File: second.85n has incorrect signature");
+        CHECK(WaitForIdle(window));
+        PressButton(window, IDOK);
+    });
+    CHECK_EQ(result, 0);
+    SetCurrentDirectoryA(oldDirectory);
+}
+
+WIN32_TEST(MainWindowNamesInAnyLanguageArePickedDroppedAndResentWhole) {
+    // Names no ANSI code page holds together; files the program opens and refuses by signature.
+    const std::string greek = "\xce\xb5\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba"
+                              "\xce\xac.85n";                                // ελληνικά
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.85n"; // 日本語
+    ScratchFolder folder;
+    std::string greekPath = folder.Write(greek, "**TI84**");
+    std::string japanesePath = folder.Write(japanese, "**TI84**");
+    auto refused = [](const std::string& path) {
+        return "File: " + path + " has incorrect signature";
+    };
+    char oldDirectory[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, oldDirectory);
+    INT_PTR result = RunMainWindow([&](HWND window) {
+        PressButton(window, IDC_SEND);
+        PickInFileDialog(greekPath);
+        DismissMessage(kErrorCaption, refused(greekPath));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, greekPath);
+
+        PressButton(window, IDC_SEND);
+        PickInFileDialog("\"" + japanese + "\" \"" + greek + "\"");
+        DismissMessage(kErrorCaption, refused(japanese));
+        DismissMessage(kErrorCaption, refused(greek));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, greek);
+
+        SendMessageA(window, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop({greekPath, japanesePath})), 0);
+        DismissMessage(kErrorCaption, refused(greekPath));
+        DismissMessage(kErrorCaption, refused(japanesePath));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, japanesePath);
+
+        PressButton(window, IDC_RESEND);
+        DismissMessage(kErrorCaption, refused(japanesePath));
         CHECK(WaitForIdle(window));
         PressButton(window, IDOK);
     });
