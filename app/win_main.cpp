@@ -1,6 +1,7 @@
 #include "app/app_instance.h"
 #include "app/main_window.h"
 #include "app/port_dialogs.h"
+#include "app/port_lock.h"
 #include "app/settings_key.h"
 #include "link/link_port.h"
 #include "link/link_port_win32.h"
@@ -11,6 +12,14 @@
 namespace {
 // How long a job still running when the main window ends is given to stop.
 constexpr DWORD kJobStopWait = 5000;
+
+int RefuseThePort() {
+    MessageBoxA(nullptr,
+                "Could not allocate COM port.\nCheck if another copy of Calquin is running. "
+                "Exiting...",
+                "Calquin", MB_ICONERROR);
+    return -1;
+}
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -30,20 +39,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     portName[3] = static_cast<char>('0' + port);
 
+    // A copy already holds the port.
+    if (!TakePortLock())
+        return RefuseThePort();
     if (!OpenLinkPort()) {
-        MessageBoxA(nullptr,
-                    "Could not allocate COM port.\nCheck if another copy of Calquin is running. "
-                    "Exiting...",
-                    "Calquin", MB_ICONERROR);
-        return -1;
+        ReleasePortLock();
+        return RefuseThePort();
     }
 
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
 
     // The port is never closed under a running job; one that will not stop is ended with the
-    // process, which closes the port after it.
-    if (StopJobForClosing(kJobStopWait))
+    // process, which closes the port (and gives up the port's lock) after it.
+    if (StopJobForClosing(kJobStopWait)) {
         CloseHandle(LinkPort);
+        ReleasePortLock();
+    }
     settings.WriteDword("COMport", static_cast<DWORD>(portName[3] - '0'));
     return 0;
 }

@@ -5,6 +5,8 @@
 // gives, in milliseconds.
 //
 //   wait <window> <ms>              the window is there
+//   count <window> <ms> <n>         waits until there are exactly n such windows (of any copy of
+//                                   the program); answers with the count it last saw
 //   gone <window> <ms>              the window is not there any more
 //   text <window> <id>              the control's text
 //   until <window> <id> <ms> <text> waits for the control to read <text>; answers with every
@@ -42,6 +44,7 @@ const int kSendButton = 102;
 struct Search {
     std::string kind;
     HWND found = nullptr;
+    int count = 0;
 };
 
 std::wstring Wide(const std::string& text) {
@@ -96,6 +99,18 @@ HWND Find(const std::string& kind) {
     Search search{kind};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK CountVisit(HWND window, LPARAM context) {
+    Search* search = reinterpret_cast<Search*>(context);
+    search->count += Matches(window, search->kind);
+    return TRUE;
+}
+
+int Count(const std::string& kind) {
+    Search search{kind};
+    EnumWindows(CountVisit, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 // Polls `done` every few milliseconds until it holds or `milliseconds` have passed.
@@ -181,6 +196,12 @@ std::string Answer(const std::string& line) {
         return WaitFor(milliseconds, [&] { return (Find(kind) != nullptr) == present; })
                    ? "ok"
                    : "timeout";
+    }
+    if (command == "count") {
+        int wanted = 0, seen = 0;
+        words >> milliseconds >> wanted;
+        bool reached = WaitFor(milliseconds, [&] { return (seen = Count(kind)) == wanted; });
+        return (reached ? "ok " : "timeout ") + std::to_string(seen);
     }
     if (command == "message" || command == "dismiss" || command == "pick")
         words >> milliseconds;
