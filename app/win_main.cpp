@@ -1,4 +1,6 @@
 #include "app/app_instance.h"
+#include "app/command_line_files.h"
+#include "app/file_handover.h"
 #include "app/main_window.h"
 #include "app/port_dialogs.h"
 #include "app/port_lock.h"
@@ -25,6 +27,7 @@ int RefuseThePort() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     appInstance = instance;
     InitCommonControls();
+    const std::vector<std::wstring> files = CommandLineFiles();
     SettingsKey settings(HKEY_CURRENT_USER, "Software\\Morvane\\Calquin");
 
     // The port is one digit in portName: a stored value outside 1 to 9 is asked for again.
@@ -39,15 +42,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     portName[3] = static_cast<char>('0' + port);
 
-    // A copy already holds the port.
+    // A copy already holds the port: files for it are handed over, and this copy's work is done.
     if (!TakePortLock())
-        return RefuseThePort();
+        return !files.empty() && HandFilesToRunningCopy(files) ? 0 : RefuseThePort();
     if (!OpenLinkPort()) {
         ReleasePortLock();
         return RefuseThePort();
     }
 
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    HDROP startFiles = files.empty() ? nullptr : MakeFileDrop(files);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                    reinterpret_cast<LPARAM>(startFiles));
 
     // The port is never closed under a running job; one that will not stop is ended with the
     // process, which closes the port (and gives up the port's lock) after it.

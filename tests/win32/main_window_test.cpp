@@ -3,6 +3,7 @@
 // here end without the link: the dialog cancelled, files that cannot be sent, a port whose
 // status cannot be read.
 #include "app/app_instance.h"
+#include "app/file_handover.h"
 #include "app/main_window.h"
 #include "link/link_port_win32.h"
 #include "transfer/transfer_job.h"
@@ -22,15 +23,16 @@ namespace {
 const char kErrorCaption[] = "Calquin Error";
 const char kFileDialog[] = "Select TI-85 file(s)";
 
-INT_PTR ShowMainWindow() {
-    return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
-}
-
-// Runs the main window while `drive` acts on it; `drive` must end it. Its result.
-INT_PTR RunMainWindow(const std::function<void(HWND)>& drive) {
+// Runs the main window, started with the files of `startFiles` (or none), while `drive` acts on
+// it; `drive` must end it. Its result.
+INT_PTR RunMainWindow(const std::function<void(HWND)>& drive, HDROP startFiles = nullptr) {
     appInstance = GetModuleHandleA(nullptr);
     mainWindow = nullptr;
-    return RunModal(ShowMainWindow, [&] {
+    auto show = [startFiles] {
+        return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                               reinterpret_cast<LPARAM>(startFiles));
+    };
+    return RunModal(show, [&] {
         if (!CHECK(WaitUntil([] { return mainWindow && IsWindowVisible(mainWindow); })))
             return;
         drive(mainWindow);
@@ -301,6 +303,45 @@ WIN32_TEST(MainWindowNamesInAnyLanguageArePickedDroppedAndResentWhole) {
     });
     CHECK_EQ(result, 0);
     SetCurrentDirectoryA(oldDirectory);
+}
+
+WIN32_TEST(MainWindowSendsTheFilesItIsStartedWithOnceItIsUp) {
+    ScratchFolder folder;
+    std::string first = folder.Path() + "\\first.85n", second = folder.Path() + "\\second.85n";
+    HDROP files = MakeFileDrop({WideFromUtf8(first.c_str()), WideFromUtf8(second.c_str())});
+    INT_PTR result = RunMainWindow(
+        [&](HWND window) {
+            DismissMessage(kErrorCaption, "Error opening file: " + first);
+            DismissMessage(kErrorCaption, "Error opening file: " + second);
+            CHECK(WaitForIdle(window));
+            PressButton(window, IDOK);
+        },
+        files);
+    CHECK_EQ(result, 0);
+}
+
+WIN32_TEST(MainWindowTakesFilesHandedOverByASecondCopyAsADrop) {
+    ScratchFolder folder;
+    std::string first = folder.Path() + "\\first.85n", second = folder.Path() + "\\second.85n";
+    INT_PTR result = RunMainWindow([&](HWND window) {
+        // What is not a list of files from a second copy is not taken.
+        COPYDATASTRUCT foreign = {7, 4, const_cast<wchar_t*>(L"a\0")};
+        CHECK_EQ(SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&foreign)), 0L);
+        CHECK(workerThread == nullptr);
+
+        CHECK(HandFilesToRunningCopy({WideFromUtf8(first.c_str())}));
+        HWND box = WaitForMessage(kErrorCaption, "Error opening file: " + first);
+        HANDLE job = workerThread;
+        // While a job runs, files handed over are refused, as a drop is.
+        CHECK(HandFilesToRunningCopy({WideFromUtf8(second.c_str())}));
+        CHECK(workerThread == job);
+        Dismiss(box);
+        CHECK(WaitForIdle(window));
+        CHECK(FindProcessWindow(kErrorCaption) == nullptr);
+        CHECK_STR(lastFilePath, first);
+        PressButton(window, IDOK);
+    });
+    CHECK_EQ(result, 0);
 }
 
 WIN32_TEST(MainWindowJobGivenUpOnTheLinkKeepsItsFileForResend) {
