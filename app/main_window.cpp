@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/file_handover.h"
 #include "app/port_dialogs.h"
 #include "link/link_state.h"
 #include "transfer/transfer_job.h"
@@ -67,6 +68,15 @@ bool StartJob(HWND window, LPTHREAD_START_ROUTINE job, LPVOID argument) {
     return false;
 }
 
+// Files dropped, or handed over as a drop: sent by a job, or refused with a beep while one runs.
+// The job releases the handle; a drop no job takes is released here.
+void TakeDrop(HWND window, HDROP drop) {
+    if (StartJob(window, DropJob, drop))
+        return;
+    DragFinish(drop);
+    MessageBeep(MB_ICONWARNING); // the files were not taken
+}
+
 INT_PTR OnCommand(HWND window, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDOK:
@@ -94,21 +104,30 @@ INT_PTR OnCommand(HWND window, WPARAM wParam) {
 }
 } // namespace
 
-INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         mainWindow = window;
         DragAcceptFiles(window, TRUE);
+        MarkMainWindowOfPort(window);
+        // The files of the command line go as one batch once the window is up, as a drop.
+        if (lParam)
+            PostMessageA(window, WM_DROPFILES, static_cast<WPARAM>(lParam), 0);
         return TRUE;
-    case WM_DROPFILES: {
-        HDROP drop = reinterpret_cast<HDROP>(wParam);
-        // The job releases the handle; a drop no job takes is released here.
-        if (!StartJob(window, DropJob, drop)) {
-            DragFinish(drop);
-            MessageBeep(MB_ICONWARNING); // the files were not taken
-        }
+    case WM_DROPFILES:
+        TakeDrop(window, reinterpret_cast<HDROP>(wParam));
         return FALSE;
+    case WM_COPYDATA: {
+        HDROP drop = DropFromCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        if (!drop)
+            return FALSE;
+        TakeDrop(window, drop);
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     }
+    case WM_DESTROY:
+        UnmarkMainWindow(window);
+        return FALSE;
     case WM_COMMAND:
         return OnCommand(window, wParam);
     case WM_JOB_ENDED:

@@ -6,7 +6,8 @@
 // Handle of the most recently started job thread; null once that thread has ended.
 extern HANDLE workerThread;
 
-// Dialog procedure of the main window's template.
+// Dialog procedure of the main window's template. Its creation parameter is a drop handle of
+// files to send as soon as the window is up (app/file_handover.h), or 0.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // After the main window has ended: a job still running is told to stop at once, and its

@@ -4,16 +4,34 @@
 #include "link/link_port.h"
 #include "ui/control_ids.h"
 
+namespace {
+const char* const kPorts[] = {"COM1", "COM2", "COM3", "COM4", "COM5",
+                              "COM6", "COM7", "COM8", "COM9"};
+constexpr int kPortCount = sizeof kPorts / sizeof kPorts[0];
+
+// The templates' combo boxes have room for a few entries only when dropped down; a combo box's
+// window height is its selection field and its dropped-down list together, so it is made tall
+// enough for every port.
+void FitDroppedListToPorts(HWND combo) {
+    RECT field;
+    GetWindowRect(combo, &field);
+    int entry = static_cast<int>(SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
+    int list = kPortCount * entry + 2 * GetSystemMetrics(SM_CYEDGE);
+    SetWindowPos(combo, nullptr, 0, 0, field.right - field.left, field.bottom - field.top + list,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+} // namespace
+
 INT_PTR CALLBACK PortDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        static const char* const ports[] = {"COM1", "COM2", "COM3", "COM4"};
-        for (const char* port : ports)
-            SendDlgItemMessageA(dialog, IDC_PORT_COMBO, CB_ADDSTRING, 0,
-                                reinterpret_cast<LPARAM>(port));
-        // A digit outside 1 to 4 gives an index the list does not have: nothing is selected.
+        HWND combo = GetDlgItem(dialog, IDC_PORT_COMBO);
+        for (const char* port : kPorts)
+            SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port));
+        FitDroppedListToPorts(combo);
+        // A digit outside 1 to 9 gives an index the list does not have: nothing is selected.
         int index = portName[3] - '1';
-        SendDlgItemMessageA(dialog, IDC_PORT_COMBO, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         return TRUE;
     }
     case WM_COMMAND:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real calquin.exe under Wine sending to the simulated TI-85 (tools/ti85sim, answering at
 # once) through the cross-process cable: bytes per second, and CPU seconds per transferred
-# kilobyte of calquin.exe and of the wineserver; next to it the in-process link figure of
+# kilobyte of calquin.exe and of the wineserver, and the share of a core that calquin.exe uses
+# while it waits for a calculator that does not answer; next to it the in-process link figure of
 # build/native/bench/link_bench. It prints figures; it is not a test.
 #
 #   bench/wine_transfer_bench.sh [data bytes of the large variable, default 16384] [rounds, default 3]
@@ -13,6 +14,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 size=${1:-16384}
 rounds=${2:-3}
+wait_seconds=5
 work=$root/build/bench
 state=$work/wine-session
 session=$root/tests/wine/session.sh
@@ -169,6 +171,21 @@ for round in $(seq "$rounds"); do
     total_large=$(calc "$total_large + $seconds")
     large_p=$((large_p + program_ticks)) large_s=$((large_s + server_ticks))
 done
+# A calculator that does not answer (none on the cable): the first wait of a packet, which may
+# last as long as the user takes to get the calculator ready. Sampled from its second second on.
+expect 10 "click main 102" ok
+expect 30 "pick 20000 Z:${work//\//\\}\\small.85s" ok
+sleep 1
+p0=$(cpu_ticks "$program") s0=$(cpu_ticks "$server") t0=$(date +%s.%N)
+sleep "$wait_seconds"
+p1=$(cpu_ticks "$program") s1=$(cpu_ticks "$server") t1=$(date +%s.%N)
+expect 10 "click main 1" ok # Cancel
+ask 30 "enabled main 102 20000"
+[ "$answer" = ok ] || die "the unanswered job did not end on Cancel"
+wait_elapsed=$(calc "$t1 - $t0")
+wait_program=$(calc "100 * ($p1 - $p0) / $ticks / $wait_elapsed")
+wait_server=$(calc "100 * ($s1 - $s0) / $ticks / $wait_elapsed")
+
 expect 10 "click main 1" ok
 wait_gone "$calquin_pid" 30 || die "calquin.exe did not end"
 calquin_pid=
@@ -182,6 +199,8 @@ print_rates "$large_bytes" "$small_bytes" "$mean_large" "$mean_small"
 printf '  CPU per KB sent:         calquin.exe %.4f s, wineserver %.4f s\n' \
     "$(calc "$large_p / $ticks / ($rounds * $large_bytes / 1024)")" \
     "$(calc "$large_s / $ticks / ($rounds * $large_bytes / 1024)")"
+printf '  waiting for a calculator that does not answer (%.1f s): calquin.exe %.1f %% of a core, wineserver %.1f %%\n' \
+    "$wait_elapsed" "$wait_program" "$wait_server"
 echo
 echo "In process (build/native/bench/link_bench $size, sanitizer build):"
 TIMEFORMAT='%U %S'

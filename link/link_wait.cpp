@@ -2,6 +2,8 @@
 
 #include "link/link_state.h"
 
+#include <thread>
+
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -18,10 +20,17 @@ bool ShouldGiveUp(bool patient, Clock::duration waited, LinkOutcome* reason) {
     *reason = LinkOutcome::NoAnswer;
     return waited >= kLinkAnswerLimit;
 }
+
+// The shortest sleep the system gives: about 1 ms under Linux and Wine, one timer tick
+// (about 16 ms) under Windows, whose timer resolution is left as it is.
+void PauseBetweenPolls() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 } // namespace
 
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last) {
     const Clock::time_point start = Clock::now();
+    bool idle = false; // a patient wait that has gone unanswered for kLinkIdleAfter
     for (unsigned polls = 1;; ++polls) {
         LinkLines reading = ReadLinkLines();
         *last = reading;
@@ -29,12 +38,16 @@ bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last
             return false;
         if (IsDone(reading))
             return true;
-        if (polls % kPollsPerClockCheck != 0)
+        if (!idle && polls % kPollsPerClockCheck != 0)
             continue;
+        const Clock::duration waited = Clock::now() - start;
         LinkOutcome reason;
-        if (ShouldGiveUp(patient, Clock::now() - start, &reason)) {
+        if (ShouldGiveUp(patient, waited, &reason)) {
             GiveUpLink(reason);
             return false;
         }
+        idle = patient && waited >= kLinkIdleAfter;
+        if (idle)
+            PauseBetweenPolls();
     }
 }

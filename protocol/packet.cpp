@@ -76,6 +76,15 @@ bool SendAttempt(const std::uint8_t* header, const std::uint8_t* payload, Packet
     return length == 0 || SendPayload(payload, length, display);
 }
 
+// A calculator that keeps refusing a packet would have it sent for ever. Once the user has
+// asked to stop, the next refusal ends the job: nothing more goes out.
+bool StopAfterRefusal() {
+    if (LinkStopRequest() == LinkStop::None)
+        return false;
+    GiveUpLink(LinkOutcome::StopRequested);
+    return true;
+}
+
 // Sends the packet, and with `waitForAck` again until the calculator answers ACK.
 void SendUntilAcknowledged(const std::uint8_t* header, const std::uint8_t* payload,
                            PacketDisplay& display, bool waitForAck) {
@@ -83,7 +92,7 @@ void SendUntilAcknowledged(const std::uint8_t* header, const std::uint8_t* paylo
         if (!SendAttempt(header, payload, display) || !waitForAck)
             return;
         std::uint8_t reply = ReadReply();
-        if (reply == ACK || LinkGivenUp())
+        if (reply == ACK || LinkGivenUp() || StopAfterRefusal())
             return;
     }
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev clang file python3 zip unzip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 gcc-multilib g++-multilib
-          wine wine64 xvfb xdotool x11-utils imagemagick)
+          wine wine64 xvfb xdotool x11-utils libx11-dev imagemagick)
 # 32-bit Wine serves the 32-bit program on machines that run 32-bit programs. On a kernel
 # that cannot, it installs but cannot start (its set-up scripts may fail too): then the tests
 # and the run command use the 64-bit program under 64-bit Wine, so its failure is no error.

@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FileReadResult ReadWholeFile(const char* path, std::uint8_t** data, std::uint32_t* size) {
+FileReadResult ReadFileStart(const char* path, std::uint32_t limit, std::uint8_t** data,
+                             std::uint32_t* size) {
     int file = open(path, O_RDONLY | O_CLOEXEC);
     if (file < 0)
         return FileReadResult::OpenFailed;
@@ -16,17 +17,18 @@ FileReadResult ReadWholeFile(const char* path, std::uint8_t** data, std::uint32_
         close(file);
         return FileReadResult::OpenFailed;
     }
-    if (!sized || status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) >= 0xFFFFFFFFu) {
+    if (!sized || status.st_size < 0) {
         close(file);
         return FileReadResult::ReadFailed;
     }
-    std::uint32_t expected = static_cast<std::uint32_t>(status.st_size);
+    std::uint32_t expected = FileStartLength(static_cast<std::uint64_t>(status.st_size), limit);
     std::uint8_t* buffer = static_cast<std::uint8_t*>(std::malloc(expected));
     if (!buffer && expected != 0) {
         close(file);
         return FileReadResult::ReadFailed;
     }
-    // read() may legally stop short; keep going until the file's end or an error.
+    // read() may legally stop short; keep going until the bytes wanted, the file's end or an
+    // error.
     std::uint32_t count = 0;
     while (count < expected) {
         ssize_t got = read(file, buffer + count, expected - count);

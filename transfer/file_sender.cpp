@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "transfer/batch_report.h"
 #include "transfer/batch_stop.h"
 #include "transfer/file_reader.h"
@@ -21,7 +22,7 @@ constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
 // reason the program does not know end the file and the batch.
 bool GoesOnAfterSkip(std::uint8_t reason) {
     if (reason == kSkipMemoryFull)
-        ShowErrorMessage("The calculator is out of memory.");
+        NoteCalculatorOutOfMemory();
     NoteDeclinedVariable(reason != kSkipThisOne);
     return reason == kSkipThisOne;
 }
@@ -86,7 +87,8 @@ bool SendVariable(const std::uint8_t* entry) {
 bool SendFile(const char* path) {
     std::uint8_t* bytes = nullptr;
     std::uint32_t size = 0;
-    switch (ReadWholeFile(path, &bytes, &size)) {
+    // Bytes beyond the format's reach never matter: a huge file is read and judged by its start.
+    switch (ReadFileStart(path, kVariableFileReach, &bytes, &size)) {
     case FileReadResult::OpenFailed:
         NoteRefusedFile();
         ShowErrorMessage("Error opening file: %s", path);

@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "transfer/batch_report.h"
 #include "transfer/batch_stop.h"
 #include "transfer/file_sender.h"
@@ -56,6 +57,7 @@ void SendBatch(NextJobPath next, void* context, bool storesLastPath) {
     // A backup the calculator took leaves bytesSent at 0: that batch ends without an EOT.
     if (!LinkGivenUp() && bytesSent != 0)
         SendEndOfTransmission();
+    TellAfterExchange();
     if (LinkGivenUp())
         ReportGivenUpLink();
 }

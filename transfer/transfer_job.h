@@ -16,8 +16,9 @@ using NextJobPath = const char* (*)(void* context);
 void BeginTransferJob();
 // Sends each path in turn (storing it in lastFilePath first when `storesLastPath`), stops at
 // the first file that ends the batch or at a batch stop (transfer/batch_stop.h), and sends the
-// EOT when payload went out. A given-up link
-// sends no EOT; the user is told when the calculator stopped answering.
+// EOT when payload went out. A given-up link sends no EOT; the user is told when the calculator
+// stopped answering. What must wait until the exchange is over (transfer/after_exchange.h) is
+// told after the EOT, delivered or not.
 void SendBatch(NextJobPath next, void* context, bool storesLastPath);
 // Resend's batch: lastFilePath alone, left as it is. Before any job has stored a path it sends
 // nothing and shows the open-failure message with "(no file has been sent yet)" for the path.

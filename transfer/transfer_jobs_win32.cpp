@@ -2,6 +2,7 @@
 
 #include "transfer/transfer_job.h"
 #include "ui/main_window_handle.h"
+#include "ui/utf8_text_win32.h"
 
 #include <commdlg.h>
 #include <objbase.h>
@@ -20,14 +21,17 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-// Fills `names` with the dialog's selection; false when the user picked nothing.
-bool PickFiles(char* names) {
-    OPENFILENAMEA dialog;
+// The dialog's selection, in UTF-8: one full path, or a folder followed by bare file names,
+// each ended by a zero, and an empty string at the end; empty when the user picked nothing.
+std::string PickFiles() {
+    // Zeroed whole, so that the answer converts whole and the parsing never runs past it.
+    wchar_t names[kFileNamesSize] = {};
+    OPENFILENAMEW dialog;
     std::memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = mainWindow;
     dialog.hInstance = nullptr;
-    dialog.lpstrFilter = "TI-85 Files\0*.85?\0";
+    dialog.lpstrFilter = L"TI-85 Files\0*.85?\0";
     dialog.lpstrCustomFilter = nullptr;
     dialog.nMaxCustFilter = 0;
     dialog.nFilterIndex = 1;
@@ -36,17 +40,17 @@ bool PickFiles(char* names) {
     dialog.lpstrFileTitle = nullptr;
     dialog.nMaxFileTitle = 0;
     dialog.lpstrInitialDir = nullptr;
-    dialog.lpstrTitle = "Select TI-85 file(s)";
+    dialog.lpstrTitle = L"Select TI-85 file(s)";
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY;
-    dialog.lpstrDefExt = "85s";
+    dialog.lpstrDefExt = L"85s";
 
     bool underWine = RunningUnderWine();
     if (underWine)
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    BOOL picked = GetOpenFileNameA(&dialog);
+    BOOL picked = GetOpenFileNameW(&dialog);
     if (underWine)
         CoUninitialize();
-    return picked != FALSE;
+    return picked ? Utf8FromWide(names, kFileNamesSize) : std::string();
 }
 
 // The dialog's answer: one full path, or a folder followed by bare file names (sent as they
@@ -90,10 +94,10 @@ const char* NextDroppedPath(void* context) {
     DroppedFiles* files = static_cast<DroppedFiles*>(context);
     if (files->index >= files->count)
         return nullptr;
-    UINT length = DragQueryFileA(files->drop, files->index, nullptr, 0);
-    files->path.assign(length + 1, '\0');
-    DragQueryFileA(files->drop, files->index, &files->path[0], length + 1);
-    files->path.resize(std::strlen(files->path.c_str()));
+    UINT length = DragQueryFileW(files->drop, files->index, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    DragQueryFileW(files->drop, files->index, &path[0], length + 1);
+    files->path = Utf8FromWide(path.c_str());
     ++files->index;
     return files->path.c_str();
 }
@@ -108,9 +112,9 @@ DWORD EndJob() {
 } // namespace
 
 DWORD WINAPI SendJob(LPVOID) {
-    char names[kFileNamesSize] = {}; // zeroed whole, so that the parsing never runs past it
-    if (PickFiles(names)) {
-        Selection selection = ParseSelection(names, names + kFileNamesSize);
+    std::string names = PickFiles();
+    if (!names.empty()) {
+        Selection selection = ParseSelection(names.data(), names.data() + names.size());
         SendBatch(NextSelectedPath, &selection, true);
     }
     return EndJob();
@@ -123,7 +127,7 @@ DWORD WINAPI ResendJob(LPVOID) {
 
 DWORD WINAPI DropJob(LPVOID drop) {
     DroppedFiles files{static_cast<HDROP>(drop), 0, 0, std::string()};
-    files.count = DragQueryFileA(files.drop, 0xFFFFFFFF, nullptr, 0);
+    files.count = DragQueryFileW(files.drop, 0xFFFFFFFF, nullptr, 0);
     SendBatch(NextDroppedPath, &files, true);
     DragFinish(files.drop);
     return EndJob();

@@ -1,4 +1,5 @@
-// The TI-85 variable file, read in place out of the buffer that holds the whole file.
+// The TI-85 variable file, read in place out of the buffer that holds the file (its start, up to
+// kVariableFileReach, for a huge one).
 //
 // Layout: the signature "**TI85**" (8 bytes), 45 bytes nobody reads, the data-section length L
 // at offset 53, then L bytes of entries back to back. An entry is two LengthBlocks (16-bit
@@ -12,6 +13,11 @@
 constexpr std::uint32_t kDataSectionStart = 55;
 constexpr std::uint32_t kDataSectionLengthOffset = 53;
 constexpr std::uint8_t kBackupType = 0x1D;
+
+// The farthest a walk can reach: the last entry starts before the end of the largest data
+// section (55 + 65535), and a backup entry reaches four blocks of 2 + 65535 bytes behind its
+// start. No byte past this ever matters, however large the file.
+constexpr std::uint32_t kVariableFileReach = kDataSectionStart + 0xFFFF - 1 + 4 * (2 + 0xFFFF);
 
 struct VariableFile {
     const std::uint8_t* bytes;

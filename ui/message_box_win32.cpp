@@ -2,9 +2,13 @@
 
 #include "ui/main_window_handle.h"
 #include "ui/message_text.h"
+#include "ui/utf8_text_win32.h"
 
+// Formatted and shown in UTF-16, so that a path in any language shows as it is.
 void ShowErrorMessage(const char* format, const char* argument) {
-    char text[kMessageBufferSize];
-    wsprintfA(text, format, FitMessageArgument(format, argument));
-    MessageBoxA(mainWindow, text, "Calquin Error", MB_ICONERROR);
+    std::wstring wideFormat = WideFromUtf8(format), wideArgument = WideFromUtf8(argument);
+    wchar_t text[kMessageBufferSize];
+    wsprintfW(text, wideFormat.c_str(),
+              FitMessageArgument(wideFormat.c_str(), wideArgument.c_str()));
+    MessageBoxW(mainWindow, text, L"Calquin Error", MB_ICONERROR);
 }

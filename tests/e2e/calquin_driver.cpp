@@ -5,6 +5,8 @@
 // gives, in milliseconds.
 //
 //   wait <window> <ms>              the window is there
+//   count <window> <ms> <n>         waits until there are exactly n such windows (of any copy of
+//                                   the program); answers with the count it last saw
 //   gone <window> <ms>              the window is not there any more
 //   text <window> <id>              the control's text
 //   until <window> <id> <ms> <text> waits for the control to read <text>; answers with every
@@ -14,14 +16,17 @@
 //   above <window> <id> <ms> <n>    waits for the control's text to start with a number above n
 //   enabled <window> <id> <ms>      waits for the control to be enabled
 //   combo <window> <id>             the combo box's selected entry
+//   choose <window> <id> <text>     selects the combo box's entry <text>
 //   click <window> <id>             a button press (a posted WM_COMMAND)
 //   message <ms>                    waits for a message box: "ok <caption>|<text>"
 //   dismiss <ms>                    presses OK in the message box
 //   pick <ms> <names>               types <names> (the rest of the line) into the open-file
 //                                   dialog and presses Open
+//   xid <window>                    the X11 window that Wine made for the window (for drops)
 //   quit
 //
-// Windows: main, welcome, setup, files (the open-file dialog), message.
+// Windows: main, welcome, setup, files (the open-file dialog), message. Texts are UTF-8 both
+// ways.
 #include <windows.h>
 
 #include <cstdio>
@@ -39,11 +44,22 @@ const int kSendButton = 102;
 struct Search {
     std::string kind;
     HWND found = nullptr;
+    int count = 0;
 };
 
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    return wide;
+}
+
 std::string WindowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
+    wchar_t wide[1024] = {};
+    GetWindowTextW(window, wide, 1024);
+    char text[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -83,6 +99,18 @@ HWND Find(const std::string& kind) {
     Search search{kind};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK CountVisit(HWND window, LPARAM context) {
+    Search* search = reinterpret_cast<Search*>(context);
+    search->count += Matches(window, search->kind);
+    return TRUE;
+}
+
+int Count(const std::string& kind) {
+    Search search{kind};
+    EnumWindows(CountVisit, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 // Polls `done` every few milliseconds until it holds or `milliseconds` have passed.
@@ -147,7 +175,7 @@ std::string ComboSelection(HWND combo) {
     SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK,
                         2000, &ignored);
     char text[256] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -168,6 +196,12 @@ std::string Answer(const std::string& line) {
         return WaitFor(milliseconds, [&] { return (Find(kind) != nullptr) == present; })
                    ? "ok"
                    : "timeout";
+    }
+    if (command == "count") {
+        int wanted = 0, seen = 0;
+        words >> milliseconds >> wanted;
+        bool reached = WaitFor(milliseconds, [&] { return (seen = Count(kind)) == wanted; });
+        return (reached ? "ok " : "timeout ") + std::to_string(seen);
     }
     if (command == "message" || command == "dismiss" || command == "pick")
         words >> milliseconds;
@@ -194,8 +228,9 @@ std::string Answer(const std::string& line) {
         if (!name)
             name = GetDlgItem(dialog, kFileNameEdit);
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()),
-                            SMTO_BLOCK, 2000, &ignored);
+        std::wstring wide = Wide(names);
+        SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_BLOCK,
+                            2000, &ignored);
         Press(dialog, IDOK);
         return "ok";
     }
@@ -203,6 +238,10 @@ std::string Answer(const std::string& line) {
     HWND window = Find(kind);
     if (!window)
         return "none";
+    if (command == "xid") {
+        HANDLE x11 = GetPropA(window, "__wine_x11_whole_window");
+        return x11 ? "ok " + std::to_string(reinterpret_cast<UINT_PTR>(x11)) : "none";
+    }
     words >> id;
     HWND control = GetDlgItem(window, id);
     if (!control)
@@ -211,6 +250,15 @@ std::string Answer(const std::string& line) {
         return "ok " + OneLine(WindowText(control));
     if (command == "combo")
         return "ok " + ComboSelection(control);
+    if (command == "choose") {
+        std::string entry;
+        words >> entry;
+        std::wstring wide = Wide(entry);
+        DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
+        SendMessageTimeoutW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(wide.c_str()), SMTO_BLOCK, 2000, &index);
+        return static_cast<LRESULT>(index) == CB_ERR ? "none" : "ok";
+    }
     if (command == "click") {
         Press(window, id);
         return "ok";

@@ -7,6 +7,7 @@
 #include "sim/virtual_cable.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -82,13 +83,23 @@ void CalquinE2eTest::StartCalculator(Ti85Options options) {
     ti85->Start();
 }
 
-void CalquinE2eTest::StartProgram() {
-    program = std::make_unique<WineRun>(
-        std::vector<std::string>{Win32BuildFile("app/calquin.exe")},
-        std::vector<std::string>{"CALQUIN_CABLE=" + folder.File("cable"),
-                                 "CALQUIN_CABLE_DEVICE=" + WineSessionDirectory() + "/ports/com2"},
-        folder.Path(), folder.File("calquin.log"), std::chrono::seconds(170));
-    ASSERT_TRUE(program->Started());
+std::unique_ptr<WineRun> CalquinE2eTest::StartCopy(const Launch& launch,
+                                                   const std::string& logName) {
+    std::vector<std::string> command = {Win32BuildFile("app/calquin.exe")};
+    command.insert(command.end(), launch.arguments.begin(), launch.arguments.end());
+    std::string device = WineSessionDirectory() + "/ports/com" + std::to_string(launch.cablePort);
+    auto copy =
+        std::make_unique<WineRun>(command,
+                                  std::vector<std::string>{"CALQUIN_CABLE=" + folder.File("cable"),
+                                                           "CALQUIN_CABLE_DEVICE=" + device},
+                                  launch.directory.empty() ? folder.Path() : launch.directory,
+                                  folder.File(logName), std::chrono::seconds(170));
+    EXPECT_TRUE(copy->Started());
+    return copy;
+}
+
+void CalquinE2eTest::StartProgram(const Launch& launch) {
+    program = StartCopy(launch, "calquin.log");
 }
 
 GuiDriver& CalquinE2eTest::Driver() {
@@ -101,6 +112,10 @@ std::string CalquinE2eTest::WriteFile(const std::string& name, const Bytes& cont
     std::ofstream out(folder.File(name), std::ios::binary);
     out.write(reinterpret_cast<const char*>(contents.data()),
               static_cast<std::streamsize>(contents.size()));
+    return WindowsPath(name);
+}
+
+std::string CalquinE2eTest::WindowsPath(const std::string& name) {
     std::string path = "Z:" + folder.File(name);
     for (char& c : path)
         if (c == '/')
@@ -111,6 +126,17 @@ std::string CalquinE2eTest::WriteFile(const std::string& name, const Bytes& cont
 void CalquinE2eTest::SendPicked(const std::string& names) {
     ASSERT_EQ(Ask("click main 102"), "ok");
     ASSERT_EQ(Ask("pick 20000 " + names), "ok");
+}
+
+void CalquinE2eTest::DropOnMainWindow(const std::vector<std::string>& paths) {
+    std::string window = Ask("xid main");
+    ASSERT_EQ(window.rfind("ok ", 0), 0u) << window;
+    std::string command =
+        "DISPLAY=" + WineSessionDisplay() + " '" + CALQUIN_E2E_XDND_DROP + "' " + window.substr(3);
+    for (const std::string& path : paths)
+        command += " '" + path + "'";
+    command += " >>'" + folder.File("drop.log") + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 bool CalquinE2eTest::WaitForIdle(int seconds) {

@@ -18,6 +18,14 @@
 // hex).
 std::string TraceOf(const std::vector<PacketRecord>& packets);
 
+// How calquin.exe is started: the port whose device carries the cable, its arguments, and its
+// current folder (the test's folder when empty).
+struct ProgramLaunch {
+    int cablePort = 2;
+    std::vector<std::string> arguments;
+    std::string directory;
+};
+
 class CalquinE2eTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -33,16 +41,25 @@ class CalquinE2eTest : public ::testing::Test {
     void StartCalculator(Ti85Options options = {});
     SimulatedTi85& Calculator() { return *ti85; }
     VirtualCable& Cable() { return *cable; }
-    void StartProgram();
+
+    using Launch = ProgramLaunch;
+    void StartProgram(const Launch& launch = {});
+    // One more copy beside the program; its output goes to `logName` in the test's folder.
+    std::unique_ptr<WineRun> StartCopy(const Launch& launch, const std::string& logName);
     WineRun& Program() { return *program; }
     GuiDriver& Driver();
     std::string Ask(const std::string& command) { return Driver().Ask(command); }
 
     // Writes a file into the test's folder (the program's current folder); its Windows path.
     std::string WriteFile(const std::string& name, const Bytes& contents);
+    // The Windows path of a file in the test's folder.
+    std::string WindowsPath(const std::string& name);
     // Presses Send... and picks `names` in the open-file dialog (one Windows path, or bare
     // names in quotes, as a user types them).
     void SendPicked(const std::string& names);
+    // Drops these files (Linux paths) on the main window as a Linux file manager does: XDND,
+    // which Wine's X11 driver turns into WM_DROPFILES.
+    void DropOnMainWindow(const std::vector<std::string>& paths);
     // The job has ended: Send... enabled again and the button reading "Close".
     bool WaitForIdle(int seconds);
     // Close pressed with no job: the program ends with this exit code within the time.

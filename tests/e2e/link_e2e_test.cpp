@@ -95,14 +95,15 @@ TEST_F(LinkTest, EachSkipReasonIsTreatedAsTheProgramDecided) {
     ExpectReceived({});
     EXPECT_EQ(Trace(), Declined() + EndOfTransmission());
 
-    // 3, "memory full": the same, and the user is told.
+    // 3, "memory full": the same, and the user is told once the EOT is through.
     Ti85Options full;
     full.skipReasons[1] = 3;
     StartCalculator(full);
     SendPicked("\"xyz.85g\" \"t.85p\"");
     EXPECT_EQ(Ask("message 30000"), "ok Calquin Error|The calculator is out of memory.");
+    // Shown once the exchange is over: the calculator is not kept waiting for its EOT.
+    EXPECT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(10))) << Trace();
     ASSERT_EQ(Ask("dismiss 5000"), "ok");
-    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
     ASSERT_TRUE(WaitForIdle(20));
     ExpectReceived({x});
     EXPECT_EQ(Trace(), Taken() + Declined() + EndOfTransmission());
@@ -207,6 +208,30 @@ TEST_F(LinkTest, CancelWhileTheCalculatorDoesNotAnswerEndsTheJobWithinASecondQui
     EXPECT_LT(SecondsSince(cancelled), 2.5);
     EXPECT_EQ(Ask("message 1500"), "timeout");
     EXPECT_EQ(Ask("text main 1"), "ok Close");
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+    CloseAndExpectExit(0);
+}
+
+TEST_F(LinkTest, CancelWhileTheCalculatorKeepsRefusingEndsTheJobAtTheNextRefusalQuietly) {
+    std::string path = WriteFile("refused.85p", FileOf({Variable("R", 200)}));
+    StartProgramAndWait();
+    Ti85Options options;
+    options.rejectPackets = 1000000; // every packet, for ever
+    StartCalculator(options);
+    SendPicked(path);
+    ASSERT_TRUE(Calculator().WaitForPackets(6, SecondsFromNow(30))) << Trace(); // 3 refusals
+    ASSERT_EQ(Ask("click main 1"), "ok");
+    ASSERT_EQ(Ask("enabled main 102 10000"), "ok") << Trace();
+    EXPECT_EQ(Ask("message 1500"), "timeout");
+    EXPECT_EQ(Ask("text main 1"), "ok Close");
+    // Only the header and its refusals, the last word the calculator's: no ACK, no EOT. (A
+    // refusal is recorded once its last bit is through, which may come after the job's end.)
+    std::size_t packets = Calculator().Packets().size();
+    Calculator().WaitForPackets(packets + packets % 2, SecondsFromNow(10));
+    std::string trace = Trace(), refused = "PC:VAR TI:0x5A ";
+    ASSERT_EQ(trace.size() % refused.size(), 0u) << trace;
+    for (std::size_t at = 0; at < trace.size(); at += refused.size())
+        ASSERT_EQ(trace.substr(at, refused.size()), refused) << trace;
     EXPECT_EQ(Cable().pc.Pulled(), 0);
     CloseAndExpectExit(0);
 }

@@ -3,6 +3,8 @@
 // its packet trace with the exchange each variable, backup and batch end must have.
 #include "tests/e2e/calquin_e2e.h"
 
+#include <sys/stat.h>
+
 namespace {
 class SendTest : public CalquinE2eTest {
   protected:
@@ -115,5 +117,93 @@ TEST_F(SendTest, ABackupGoesInThreeChunksWithoutEotAlsoBehindAVariable) {
     ExpectReceived({v, backup});
     EXPECT_EQ(Trace(), Taken() + TakenBackup());
     EXPECT_EQ(Calculator().EotCount(), 0);
+    CloseAndExpectExit(0);
+}
+
+// Under Wine a Linux file name is UTF-8; names the ANSI code page cannot hold must reach the
+// program whole, whichever way the user hands them over.
+TEST_F(SendTest, NamesInAnyLanguageArePickedDroppedAndResent) {
+    const std::string greek = "\xce\xb5\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"
+                              ".85p"; // ελληνικά
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e "
+                                 "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88.85p"; // 日本語 テスト
+    TestVariable g = Variable("GREEK", 80, 1), j = Variable("JAPAN", 90, 2);
+    std::string greekPath = WriteFile(greek, FileOf({g}));
+    WriteFile(japanese, FileOf({j}));
+    StartAll();
+
+    SendPicked(greekPath); // one file: its full path
+    ExpectBatchEnds();
+    Calculator().Start();
+    SendPicked("\"" + japanese + "\" \"" + greek + "\""); // two: bare names
+    ExpectBatchEnds();
+    Calculator().Start();
+    DropOnMainWindow({folder.File(greek), folder.File(japanese)});
+    ExpectBatchEnds();
+    Calculator().Start();
+    ASSERT_EQ(Ask("click main 103"), "ok"); // Resend: the last one dropped
+    ExpectBatchEnds();
+    ExpectReceived({g, j, g, g, j, j});
+
+    // Where a name is shown, it shows whole.
+    std::remove(folder.File(japanese).c_str());
+    ASSERT_EQ(Ask("click main 103"), "ok");
+    EXPECT_EQ(Ask("message 20000"),
+              "ok Calquin Error|Error opening file: " + WindowsPath(japanese));
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    CloseAndExpectExit(0);
+}
+
+// Files named on the command line (a drop on the program's icon, a "Send To" shortcut): a Windows
+// path with spaces, and a bare name of the current folder in another script.
+TEST_F(SendTest, FilesOnTheCommandLineGoAsOneBatchOnceTheWindowIsUp) {
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.85p"; // 日本語
+    TestVariable a = Variable("A", 70, 1), b = Variable("B", 50, 2);
+    ProgramLaunch launch;
+    launch.arguments = {WriteFile("with spaces.85p", FileOf({a})), japanese};
+    WriteFile(japanese, FileOf({b}));
+    StartCalculator();
+    StartProgram(launch);
+    ExpectBatchEnds();
+    ExpectReceived({a, b});
+    EXPECT_EQ(Trace(), Taken() + Taken() + EndOfTransmission());
+    CloseAndExpectExit(0);
+}
+
+// A second copy started with files on the port a copy holds hands them over and ends: taken as a
+// drop while the running copy is idle, refused while a job runs.
+TEST_F(SendTest, ASecondCopyHandsItsFilesToTheRunningOne) {
+    TestVariable there = Variable("THERE", 60, 3);
+    std::string elsewhere = folder.File("elsewhere");
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    WriteFile("elsewhere/there.85p", FileOf({there})); // a bare name of the second copy's folder
+    Bytes wrong = FileOf({Variable("WRONG", 10)});
+    wrong[0] = '#';
+    std::string wrongPath = WriteFile("wrong.85p", wrong);
+    StartAll();
+    ProgramLaunch second;
+    second.arguments = {"there.85p"};
+    second.directory = elsewhere;
+    std::unique_ptr<WineRun> copy = StartCopy(second, "second.log");
+    ASSERT_TRUE(copy->Wait(SecondsFromNow(30)));
+    EXPECT_EQ(copy->ExitCode(), 0);
+    ExpectBatchEnds();
+    ExpectReceived({there});
+
+    // A job that stands in its message box runs until the box is dismissed.
+    Calculator().Start();
+    SendPicked(wrongPath);
+    EXPECT_EQ(Ask("message 30000"),
+              "ok Calquin Error|File: " + wrongPath + " has incorrect signature");
+    std::unique_ptr<WineRun> refused = StartCopy(second, "refused.log");
+    ASSERT_TRUE(refused->Wait(SecondsFromNow(30)));
+    EXPECT_EQ(refused->ExitCode(), 0);
+    EXPECT_EQ(Ask("count main 0 1"), "ok 1");
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    EXPECT_EQ(Ask("message 1000"), "timeout");
+    ExpectReceived({there});
+    EXPECT_EQ(Trace(), Taken() + EndOfTransmission());
     CloseAndExpectExit(0);
 }

@@ -24,6 +24,20 @@ std::string SourceFile(const std::string& relative) {
     return std::string(CALQUIN_E2E_SOURCE) + "/" + relative;
 }
 
+std::string WineSessionDisplay() {
+    std::ifstream file(WineSessionDirectory() + "/display");
+    std::string number;
+    file >> number;
+    return ":" + number;
+}
+
+namespace {
+bool IsLocaleEntry(const std::string& entry) {
+    return entry.rfind("LANG=", 0) == 0 || entry.rfind("LANGUAGE=", 0) == 0 ||
+           entry.rfind("LC_", 0) == 0;
+}
+} // namespace
+
 WineRun::WineRun(const std::vector<std::string>& command,
                  const std::vector<std::string>& environment, const std::string& directory,
                  const std::string& outputPath, std::chrono::seconds limit, int input, int output)
@@ -38,8 +52,10 @@ WineRun::WineRun(const std::vector<std::string>& command,
     argv.push_back(nullptr);
 
     std::vector<std::string> entries = environment;
+    entries.insert(entries.end(), {"LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
     for (char** entry = environ; *entry; ++entry)
-        entries.push_back(*entry);
+        if (!IsLocaleEntry(*entry))
+            entries.push_back(*entry);
     std::vector<char*> envp;
     for (std::string& entry : entries)
         envp.push_back(entry.data());

@@ -15,11 +15,14 @@
 std::string WineSessionDirectory();
 std::string Win32BuildFile(const std::string& relative);
 std::string SourceFile(const std::string& relative);
+// The session's X display (":N"), where its programs' windows are.
+std::string WineSessionDisplay();
 
 class WineRun {
   public:
     // Starts `command` (program and arguments) in the session with these extra environment
     // entries ("NAME=value") in `directory`, its output (stdout and stderr) in `outputPath`.
+    // It runs in the UTF-8 locale a Linux desktop has, whatever the test's own locale.
     // With `input`/`output` descriptors, those become its standard input and output instead
     // (stderr still goes to `outputPath`).
     WineRun(const std::vector<std::string>& command, const std::vector<std::string>& environment,

@@ -2,12 +2,14 @@
 
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "transfer/after_exchange.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <numeric>
 
 namespace {
@@ -128,6 +130,22 @@ TEST(FileSender, FilesThatCannotBeSentAreToldAndSendNothing) {
     EXPECT_EQ(bytesSent, 0u);
 }
 
+TEST(FileSender, AHugeFileIsJudgedAndSentByItsStart) {
+    // Past 4 GiB (sparse): zeros behind a sound file, and behind a wrong signature.
+    Bytes wrongStart = VariableFileOf({Entry("NOT", Pattern(40))});
+    wrongStart[0] = '#';
+    TempFile sound(VariableFileOf({Entry("BIG", Pattern(40))})), wrong(wrongStart);
+    for (const TempFile* file : {&sound, &wrong})
+        std::filesystem::resize_file(file->Path(), (std::uint64_t{1} << 32) + 100);
+    SimulatedLink link;
+    EXPECT_TRUE(SendFile(wrong.Path()));
+    EXPECT_TRUE(SendFile(sound.Path()));
+    EndSession(link);
+    EXPECT_EQ(Ui().messages, std::vector<std::string>{"File: " + std::string(wrong.Path()) +
+                                                      " has incorrect signature"});
+    EXPECT_EQ(ReceivedNames(link.Calculator()), std::vector<std::string>{"BIG"});
+}
+
 TEST(FileSender, AVeryLongPathIsShortenedToItsEnd) {
     SimulatedLink link;
     std::string path = ::testing::TempDir() + std::string(600, 'd') + "/THE_FILE.85g";
@@ -138,6 +156,23 @@ TEST(FileSender, AVeryLongPathIsShortenedToItsEnd) {
     EXPECT_EQ(message.size(), 511u);
     EXPECT_EQ(message.substr(0, prefix.size()), prefix);
     EXPECT_EQ(message.substr(prefix.size()), path.substr(path.size() - (511 - prefix.size())));
+}
+
+TEST(FileSender, AVeryLongPathInAnyLanguageIsShortenedAtAWholeCharacter) {
+    SimulatedLink link;
+    std::string alphas;
+    for (int i = 0; i < 300; ++i)
+        alphas += "\xce\xb1"; // α, two bytes in UTF-8
+    std::string path = ::testing::TempDir() + alphas + ".85g";
+    EXPECT_TRUE(SendFile(path.c_str()));
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    const std::string& message = Ui().messages[0];
+    std::string prefix = "Error opening file: ";
+    ASSERT_LE(message.size(), 511u);
+    ASSERT_GT(message.size(), 500u);
+    std::string kept = message.substr(prefix.size());
+    EXPECT_EQ(kept, path.substr(path.size() - kept.size()));
+    EXPECT_EQ(kept.substr(0, 2), "\xce\xb1");
 }
 
 TEST(FileSender, EveryCutFileIsRefusedBeforeAByteGoesOut) {
@@ -225,11 +260,14 @@ TEST(FileSender, ExitOnTheCalculatorEndsTheFile) {
     EXPECT_TRUE(Ui().messages.empty());
 }
 
-TEST(FileSender, AFullMemoryEndsTheFileAndTellsTheUser) {
+TEST(FileSender, AFullMemoryEndsTheFileAndIsToldOnceTheExchangeIsOver) {
     DeclinedRun run = SendThreeDecliningTheSecond(3);
     EXPECT_FALSE(run.result);
     EXPECT_EQ(run.received, std::vector<std::string>{"ONE"});
     EXPECT_EQ(run.headers, 2u);
+    EXPECT_TRUE(Ui().messages.empty()); // the calculator still waits for the batch's EOT
+    TellAfterExchange();
+    TellAfterExchange();
     EXPECT_EQ(Ui().messages, std::vector<std::string>{"The calculator is out of memory."});
     EXPECT_EQ(Ui().captions, std::vector<std::string>{"Calquin Error"});
 }

@@ -180,11 +180,10 @@ TEST(TransferJob, AnUnansweredEotIsToldToo) {
     EXPECT_EQ(Ui().messages, std::vector<std::string>{kNoAnswer});
 }
 
-TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
-    // The calculator never sends its answer to the header; the job is told to stop meanwhile.
-    Ti85Options options;
-    options.link.stopAtByte = 15;
-    SimulatedLink link(options);
+namespace {
+// A batch of two files whose job is cancelled as it starts: it ends inside the first file,
+// given up as the user asked, without a message.
+void RunCancelledBatchOfTwo() {
     TempFile first(OneVariable("A")), second(OneVariable("B"));
     PathList list{{first.Path(), second.Path()}};
     BeginTransferJob();
@@ -194,6 +193,59 @@ TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
     EXPECT_EQ(list.taken, 1u);
     EXPECT_TRUE(Ui().messages.empty());
+}
+} // namespace
+
+TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
+    // The calculator never sends its answer to the header; the job is told to stop meanwhile.
+    Ti85Options options;
+    options.link.stopAtByte = 15;
+    SimulatedLink link(options);
+    RunCancelledBatchOfTwo();
+}
+
+TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
+    // Without Cancel the header would go out again until the calculator takes it.
+    Ti85Options options;
+    options.rejectPackets = 3;
+    SimulatedLink link(options);
+    RunCancelledBatchOfTwo();
+    // The refusal is recorded once its last bit is through, which may come after the job's end.
+    ASSERT_TRUE(link.Calculator().WaitForPackets(2, std::chrono::steady_clock::now() +
+                                                        std::chrono::seconds(10)));
+    link.Calculator().Stop();
+    std::vector<PacketRecord> packets = link.Calculator().Packets();
+    ASSERT_EQ(packets.size(), 2u); // the header and its refusal: no resend, no ACK, no EOT
+    EXPECT_EQ(packets[0].command, VAR);
+    EXPECT_EQ(packets[1].direction, LinkDirection::CalculatorToPc);
+    EXPECT_NE(packets[1].command, ACK);
+}
+
+TEST(TransferJob, AFullMemoryIsToldAfterTheEotAlsoWhenTheEotIsNotDelivered) {
+    // 74-byte file: VAR 11 bytes, ACK, SKIP 7 bytes, ACK; the EOT starts at byte 26. The
+    // calculator stops answering inside it (the job gives up), or at its start (the job waits
+    // until it is cancelled).
+    const std::string kFull = "The calculator is out of memory.";
+    struct Case {
+        long stopAtByte;
+        LinkStop stop;
+        std::vector<std::string> messages;
+    };
+    for (const Case& run :
+         {Case{27, LinkStop::None, {kFull, kNoAnswer}}, Case{26, LinkStop::Cancel, {kFull}}}) {
+        Ti85Options options;
+        options.skipReasons[0] = 3;
+        options.link.stopAtByte = run.stopAtByte;
+        SimulatedLink link(options);
+        TempFile file(VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}));
+        PathList list{{file.Path()}};
+        BeginTransferJob();
+        RequestLinkStop(run.stop);
+        SendBatch(NextPath, &list, true);
+        EndTransferJob();
+        EXPECT_EQ(link.Calculator().Failure(), "unplugged");
+        EXPECT_EQ(Ui().messages, run.messages);
+    }
 }
 
 TEST(TransferJob, AFailedStatusReadIsToldOnlyOnce) {

@@ -167,3 +167,21 @@ TEST(VariableFile, EveryCutOfTheWalkIsDamage) {
                 << cut.bytes.size();
     }
 }
+
+TEST(VariableFile, NoWalkReachesPastTheFormatsReach) {
+    // The longest data section, whose last byte starts a backup of four full blocks.
+    Bytes filler = Entry(Bytes{0x00, 0x00, 0x00}, Pattern(0xFFFF - 1 - 7));
+    Bytes header(0xFFFF, 0x00);
+    header[2] = kBackupType;
+    Bytes backup = Entry(header, Pattern(0xFFFF, 1));
+    for (std::uint8_t chunk : {2, 3}) {
+        Bytes block = LengthBlockOf(Pattern(0xFFFF, chunk));
+        backup.insert(backup.end(), block.begin(), block.end());
+    }
+    Bytes file = WithDataSectionLength(VariableFileOf({filler, backup}), 0xFFFF);
+    ASSERT_EQ(file.size(), kVariableFileReach);
+    Walk walk = WalkOf(file);
+    EXPECT_EQ(walk.entries, (std::vector<std::size_t>{55, 55 + 0xFFFF - 1}));
+    file.pop_back();
+    EXPECT_EQ(CheckVariableFile(View(file)), FileCheck::Damaged);
+}

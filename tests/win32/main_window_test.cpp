@@ -3,6 +3,7 @@
 // here end without the link: the dialog cancelled, files that cannot be sent, a port whose
 // status cannot be read.
 #include "app/app_instance.h"
+#include "app/file_handover.h"
 #include "app/main_window.h"
 #include "link/link_port_win32.h"
 #include "transfer/transfer_job.h"
@@ -10,6 +11,7 @@
 #include "tests/win32/win32_check.h"
 #include "ui/control_ids.h"
 #include "ui/main_window_handle.h"
+#include "ui/utf8_text_win32.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -21,15 +23,16 @@ namespace {
 const char kErrorCaption[] = "Calquin Error";
 const char kFileDialog[] = "Select TI-85 file(s)";
 
-INT_PTR ShowMainWindow() {
-    return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
-}
-
-// Runs the main window while `drive` acts on it; `drive` must end it. Its result.
-INT_PTR RunMainWindow(const std::function<void(HWND)>& drive) {
+// Runs the main window, started with the files of `startFiles` (or none), while `drive` acts on
+// it; `drive` must end it. Its result.
+INT_PTR RunMainWindow(const std::function<void(HWND)>& drive, HDROP startFiles = nullptr) {
     appInstance = GetModuleHandleA(nullptr);
     mainWindow = nullptr;
-    return RunModal(ShowMainWindow, [&] {
+    auto show = [startFiles] {
+        return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                               reinterpret_cast<LPARAM>(startFiles));
+    };
+    return RunModal(show, [&] {
         if (!CHECK(WaitUntil([] { return mainWindow && IsWindowVisible(mainWindow); })))
             return;
         drive(mainWindow);
@@ -218,7 +221,7 @@ void PickInFileDialog(const std::string& names) {
     HWND name = GetDlgItem(dialog, cmb13);
     if (!name)
         name = GetDlgItem(dialog, edt1);
-    SetWindowTextA(name, names.c_str());
+    SetWindowTextW(name, WideFromUtf8(names.c_str()).c_str());
     PressButton(dialog, IDOK);
 }
 } // namespace
@@ -257,6 +260,88 @@ WIN32_TEST(MainWindowSendsThePickedFilesInTheDialogsOrder) {
     });
     CHECK_EQ(result, 0);
     SetCurrentDirectoryA(oldDirectory);
+}
+
+WIN32_TEST(MainWindowNamesInAnyLanguageArePickedDroppedAndResentWhole) {
+    // Names no ANSI code page holds together; files the program opens and refuses by signature.
+    const std::string greek = "\xce\xb5\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba"
+                              "\xce\xac.85n";                                // ελληνικά
+    const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.85n"; // 日本語
+    ScratchFolder folder;
+    std::string greekPath = folder.Write(greek, "**TI84**");
+    std::string japanesePath = folder.Write(japanese, "**TI84**");
+    auto refused = [](const std::string& path) {
+        return "File: " + path + " has incorrect signature";
+    };
+    char oldDirectory[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, oldDirectory);
+    INT_PTR result = RunMainWindow([&](HWND window) {
+        PressButton(window, IDC_SEND);
+        PickInFileDialog(greekPath);
+        DismissMessage(kErrorCaption, refused(greekPath));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, greekPath);
+
+        PressButton(window, IDC_SEND);
+        PickInFileDialog("\"" + japanese + "\" \"" + greek + "\"");
+        DismissMessage(kErrorCaption, refused(japanese));
+        DismissMessage(kErrorCaption, refused(greek));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, greek);
+
+        SendMessageA(window, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop({greekPath, japanesePath})), 0);
+        DismissMessage(kErrorCaption, refused(greekPath));
+        DismissMessage(kErrorCaption, refused(japanesePath));
+        CHECK(WaitForIdle(window));
+        CHECK_STR(lastFilePath, japanesePath);
+
+        PressButton(window, IDC_RESEND);
+        DismissMessage(kErrorCaption, refused(japanesePath));
+        CHECK(WaitForIdle(window));
+        PressButton(window, IDOK);
+    });
+    CHECK_EQ(result, 0);
+    SetCurrentDirectoryA(oldDirectory);
+}
+
+WIN32_TEST(MainWindowSendsTheFilesItIsStartedWithOnceItIsUp) {
+    ScratchFolder folder;
+    std::string first = folder.Path() + "\\first.85n", second = folder.Path() + "\\second.85n";
+    HDROP files = MakeFileDrop({WideFromUtf8(first.c_str()), WideFromUtf8(second.c_str())});
+    INT_PTR result = RunMainWindow(
+        [&](HWND window) {
+            DismissMessage(kErrorCaption, "Error opening file: " + first);
+            DismissMessage(kErrorCaption, "Error opening file: " + second);
+            CHECK(WaitForIdle(window));
+            PressButton(window, IDOK);
+        },
+        files);
+    CHECK_EQ(result, 0);
+}
+
+WIN32_TEST(MainWindowTakesFilesHandedOverByASecondCopyAsADrop) {
+    ScratchFolder folder;
+    std::string first = folder.Path() + "\\first.85n", second = folder.Path() + "\\second.85n";
+    INT_PTR result = RunMainWindow([&](HWND window) {
+        // What is not a list of files from a second copy is not taken.
+        COPYDATASTRUCT foreign = {7, 4, const_cast<wchar_t*>(L"a\0")};
+        CHECK_EQ(SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&foreign)), 0L);
+        CHECK(workerThread == nullptr);
+
+        CHECK(HandFilesToRunningCopy({WideFromUtf8(first.c_str())}));
+        HWND box = WaitForMessage(kErrorCaption, "Error opening file: " + first);
+        HANDLE job = workerThread;
+        // While a job runs, files handed over are refused, as a drop is.
+        CHECK(HandFilesToRunningCopy({WideFromUtf8(second.c_str())}));
+        CHECK(workerThread == job);
+        Dismiss(box);
+        CHECK(WaitForIdle(window));
+        CHECK(FindProcessWindow(kErrorCaption) == nullptr);
+        CHECK_STR(lastFilePath, first);
+        PressButton(window, IDOK);
+    });
+    CHECK_EQ(result, 0);
 }
 
 WIN32_TEST(MainWindowJobGivenUpOnTheLinkKeepsItsFileForResend) {

@@ -25,15 +25,33 @@ LRESULT Selection(HWND dialog) {
     return SendDlgItemMessageA(dialog, IDC_PORT_COMBO, CB_GETCURSEL, 0, 0);
 }
 
-// The list holds COM1 to COM4 in order, and the dialog opens with the focus on OK.
+// Dropped down, the list shows every entry: the last one lies inside it.
+void CheckEveryEntryShowsWhenDropped(HWND combo) {
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info;
+    info.cbSize = sizeof info;
+    if (CHECK(GetComboBoxInfo(combo, &info) && info.hwndList)) {
+        RECT list, last;
+        GetClientRect(info.hwndList, &list);
+        LRESULT count = SendMessageA(info.hwndList, LB_GETCOUNT, 0, 0);
+        SendMessageA(info.hwndList, LB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
+        CHECK_EQ(SendMessageA(info.hwndList, LB_GETTOPINDEX, 0, 0), 0L);
+        CHECK(last.bottom <= list.bottom);
+    }
+    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+// The list holds COM1 to COM9 in order, all of them visible when dropped down, and the dialog
+// opens with the focus on OK.
 void CheckOpened(HWND dialog) {
     HWND combo = GetDlgItem(dialog, IDC_PORT_COMBO);
-    CHECK_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 4L);
-    for (int i = 0; i < 4; ++i) {
+    CHECK_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 9L);
+    for (int i = 0; i < 9; ++i) {
         char entry[16] = {};
         SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
         CHECK_EQ(std::string(entry), "COM" + std::to_string(i + 1));
     }
+    CheckEveryEntryShowsWhenDropped(combo);
     GUITHREADINFO info;
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
@@ -72,20 +90,20 @@ WIN32_TEST(WelcomeQuitAndEscapeGiveZero) {
 }
 
 WIN32_TEST(SetupShowsTheCurrentPortAndOkChangesIt) {
-    SetPortDigit('3');
+    SetPortDigit('8');
     INT_PTR result = RunModal(ShowSetupDialog, [] {
         HWND dialog = WaitForWindow(kSetup);
         if (!CHECK(dialog))
             return;
         CheckOpened(dialog);
-        CHECK_EQ(Selection(dialog), 2L);
-        CHECK_STR(portName, "COM3");
-        SendDlgItemMessageA(dialog, IDC_PORT_COMBO, CB_SETCURSEL, 0, 0);
-        CHECK_STR(portName, "COM3"); // only OK changes it
+        CHECK_EQ(Selection(dialog), 7L);
+        CHECK_STR(portName, "COM8");
+        SendDlgItemMessageA(dialog, IDC_PORT_COMBO, CB_SETCURSEL, 8, 0);
+        CHECK_STR(portName, "COM8"); // only OK changes it
         PressButton(dialog, IDOK);
     });
-    CHECK_EQ(result, 1);
-    CHECK_STR(portName, "COM1");
+    CHECK_EQ(result, 9);
+    CHECK_STR(portName, "COM9");
 }
 
 WIN32_TEST(SetupCancelledChangesNothing) {
@@ -103,7 +121,7 @@ WIN32_TEST(SetupCancelledChangesNothing) {
 }
 
 WIN32_TEST(SetupWithAPortOutsideTheListSelectsNothingAndOkGivesZero) {
-    SetPortDigit('7');
+    SetPortDigit(':'); // port 10
     INT_PTR result = RunModal(ShowSetupDialog, [] {
         HWND dialog = WaitForWindow(kSetup);
         if (!CHECK(dialog))
@@ -112,7 +130,7 @@ WIN32_TEST(SetupWithAPortOutsideTheListSelectsNothingAndOkGivesZero) {
         PressButton(dialog, IDOK);
     });
     CHECK_EQ(result, 0);
-    CHECK_STR(portName, "COM7");
+    CHECK_STR(portName, "COM:");
     SetPortDigit('2');
 }
 

@@ -102,15 +102,17 @@ WIN32_TEST(StartupQuitInTheWelcomeDialogEndsWithMinusOne) {
     CHECK_EQ(program.ExitCode(), kFailed);
     CHECK_EQ(StoredPort(), -1L); // the key was made, nothing was stored in it
 
-    // A stored 0 is no port: the welcome dialog asks again.
-    StorePort(0);
-    Program again;
-    welcome = again.Window(kWelcome);
-    if (!CHECK(welcome))
-        return;
-    PressButton(welcome, IDCANCEL);
-    CHECK_EQ(again.ExitCode(), kFailed);
-    CHECK_EQ(StoredPort(), 0L);
+    // A stored 0, or a number that is no port digit, is no port: the welcome dialog asks again.
+    for (DWORD stored : {0UL, 10UL, 0x80000000UL}) {
+        StorePort(stored);
+        Program again;
+        welcome = again.Window(kWelcome);
+        if (!CHECK(welcome))
+            return;
+        PressButton(welcome, IDCANCEL);
+        CHECK_EQ(again.ExitCode(), kFailed);
+        CHECK_EQ(StoredPort(), static_cast<long>(stored));
+    }
 }
 
 WIN32_TEST(StartupWithAPortThatCannotBeOpenedSaysSoAndEndsWithMinusOne) {

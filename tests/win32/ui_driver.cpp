@@ -1,6 +1,7 @@
 #include "tests/win32/ui_driver.h"
 
 #include "tests/win32/win32_check.h"
+#include "ui/utf8_text_win32.h"
 
 #include <shlobj.h>
 
@@ -69,9 +70,9 @@ bool WaitForWindowGone(const char* caption, DWORD milliseconds) {
 }
 
 std::string WindowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return Utf8FromWide(text);
 }
 
 std::string ItemText(HWND dialog, int id) {
@@ -140,19 +141,16 @@ std::string PathArgument(const char* name) {
 }
 
 HDROP MakeDrop(const std::vector<std::string>& paths) {
-    std::size_t size = sizeof(DROPFILES) + 1;
+    std::wstring names;
     for (const std::string& path : paths)
-        size += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, size);
+        names += WideFromUtf8(path.c_str()) + L'\0';
+    names += L'\0';
+    std::size_t bytes = names.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
     DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char* names = reinterpret_cast<char*>(header + 1);
-    for (const std::string& path : paths) {
-        std::memcpy(names, path.c_str(), path.size() + 1);
-        names += path.size() + 1;
-    }
-    *names = '\0';
+    header->fWide = TRUE;
+    std::memcpy(header + 1, names.data(), bytes);
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
 }
@@ -168,14 +166,14 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() {
     for (const std::string& file : files)
-        DeleteFileA(file.c_str());
+        DeleteFileW(WideFromUtf8(file.c_str()).c_str());
     RemoveDirectoryA(path.c_str());
 }
 
-std::string ScratchFolder::Write(const char* name, const std::string& contents) {
+std::string ScratchFolder::Write(const std::string& name, const std::string& contents) {
     std::string file = path + "\\" + name;
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(WideFromUtf8(file.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(handle, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
     CloseHandle(handle);

@@ -26,6 +26,7 @@ HWND WaitForWindowOf(DWORD process, const char* caption, HWND except = nullptr,
 // Waits until no visible top-level window of this process has this caption.
 bool WaitForWindowGone(const char* caption, DWORD milliseconds = kWindowDeadline);
 
+// Texts and paths here are UTF-8, as the program's own are.
 std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 // The text of a message box (its static text control).
@@ -43,7 +44,7 @@ INT_PTR RunModal(const std::function<INT_PTR()>& open, const std::function<void(
 // A path handed over by CTest as name=path; a Unix path is given as Wine sees it (drive Z:).
 std::string PathArgument(const char* name);
 
-// A drop handle as the shell makes it, for WM_DROPFILES.
+// A drop handle as the shell makes it (wide names), for WM_DROPFILES.
 HDROP MakeDrop(const std::vector<std::string>& paths);
 
 // A folder of its own under the temporary folder, removed with its files on destruction.
@@ -54,7 +55,8 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     const std::string& Path() const { return path; }
-    std::string Write(const char* name, const std::string& contents);
+    // The file's path.
+    std::string Write(const std::string& name, const std::string& contents);
 
   private:
     std::string path;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A Wine session for tests: a private prefix (made once per state directory and kept), a
-# private Xvfb, a persistent wineserver, and COM1-COM4 mapped to pseudo-terminals the session
+# private Xvfb, a persistent wineserver, and COM1-COM9 mapped to pseudo-terminals the session
 # holds. Every Wine process it starts carries the serial-port guard (LD_PRELOAD), which keeps
 # Wine away from the machine's own /dev/ttyS* and gives the test's device its modem lines.
 #
@@ -12,15 +12,15 @@
 #   session.sh run <state-dir> [--timeout <seconds>] <program> [arguments...]
 #       Runs a Windows program in the session; exits with its exit code (-1 reads as 255).
 #       CALQUIN_CABLE / CALQUIN_CABLE_DEVICE in the caller's environment pass through.
-#   session.sh port <state-dir> <1-4> pty|missing
+#   session.sh port <state-dir> <1-9> pty|missing
 #       Points COMn at its pseudo-terminal again, or at a path that does not exist.
-#   session.sh device <state-dir> <1-4>   prints the device path that COMn is mapped to.
+#   session.sh device <state-dir> <1-9>   prints the device path that COMn is mapped to.
 #   session.sh env <state-dir>            prints the session's environment as shell exports.
 #   session.sh stop <state-dir>           stops what start started, by PID.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-ports=(1 2 3 4)
+ports=(1 2 3 4 5 6 7 8 9)
 
 die() {
     echo "wine session: $*" >&2
@@ -140,7 +140,9 @@ write_settings() {
 # The prefix is made once and kept: with its ports mapped, the next server start only refreshes it.
 # A prefix is made for one width of Windows programs; one made for the other is made anew.
 make_prefix() {
-    [ "$(cat "$state/prefix/.calquin-ready" 2>/dev/null)" = "$bits" ] && return 0
+    # The mark names the width and the ports mapped: a prefix made with fewer ports is made anew.
+    local mark="$bits ${#ports[@]}"
+    [ "$(cat "$state/prefix/.calquin-ready" 2>/dev/null)" = "$mark" ] && return 0
     rm -rf "$state/prefix"
     guarded timeout 300 "$WINELOADER" wineboot -i >>"$state/wineboot.log" 2>&1 ||
         die "wineboot -i failed"
@@ -148,7 +150,7 @@ make_prefix() {
         die "the prefix settings could not be written"
     guarded timeout 60 "$wineserver" -k >/dev/null 2>&1 || true
     guarded timeout 60 "$wineserver" -w >/dev/null 2>&1 || true
-    echo "$bits" >"$state/prefix/.calquin-ready"
+    echo "$mark" >"$state/prefix/.calquin-ready"
 }
 
 start_ports() {
@@ -164,6 +166,7 @@ start_ports() {
 
 point_port() {
     local n=$1 target
+    case $n in [1-9]) ;; *) die "COM ports are 1 to 9, not '$n'" ;; esac
     case $2 in
     pty) target=$(readlink "$state/ports/com$n.pty") ;;
     # A folder, not a link to nothing: for a port whose link leads nowhere Wine opens a device
@@ -185,7 +188,7 @@ start_display() {
     export DISPLAY=":$(tr -dc 0-9 <"$state/display")"
 }
 
-# No COM link of the prefix may lead to a serial device of the machine, and COM1-COM4 must
+# No COM link of the prefix may lead to a serial device of the machine, and COM1-COM9 must
 # lead to the session's own ports.
 check_ports() {
     local link target n

@@ -1,0 +1,70 @@
+// A packet's first wait for a calculator that does not answer (not yet in receive mode): the
+// share of one processor that the waiting program uses, over the whole wait and once the wait
+// has settled, and the status reads it makes per second then. Usage: wait_bench [seconds, default
+// 5]
+#include "link/link_byte.h"
+#include "link/link_port_virtual.h"
+#include "link/link_state.h"
+#include "tests/support/calculator_thread.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+struct Sample {
+    Clock::time_point wall;
+    double cpu;
+    std::uint64_t reads;
+};
+
+Sample Take() {
+    return {Clock::now(), ProcessCpuSeconds(), VirtualPortCounts().reads};
+}
+
+void Report(const char* label, const Sample& from, const Sample& to) {
+    const double seconds = std::chrono::duration<double>(to.wall - from.wall).count();
+    std::printf("%-34s %6.1f %% of a core  %9.0f status reads/s  (%.2f s)\n", label,
+                100.0 * (to.cpu - from.cpu) / seconds,
+                static_cast<double>(to.reads - from.reads) / seconds, seconds);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+    if (seconds < 2) {
+        std::fprintf(stderr, "usage: wait_bench [seconds, at least 2]\n");
+        return 2;
+    }
+    CalculatorThread nobody; // a cable with no calculator answering on it
+    const Sample start = Take();
+    Sample settled{};
+    // Samples the wait from outside, then cancels it (past the Cancel grace, so at once).
+    std::thread watcher([&] {
+        std::this_thread::sleep_until(start.wall + std::chrono::seconds(1));
+        settled = Take();
+        std::this_thread::sleep_until(start.wall + std::chrono::seconds(seconds));
+        RequestLinkStop(LinkStop::Cancel);
+    });
+    MarkPacketStart();
+    SendLinkByte(0x05);
+    const Sample end = Take();
+    watcher.join();
+    std::printf("A packet's first wait, nobody answering (%d s):\n", seconds);
+    Report("  whole wait", start, end);
+    Report("  from its second second on", settled, end);
+    const bool stopped = LinkJobOutcome() == LinkOutcome::StopRequested;
+    if (!stopped)
+        std::printf("  the wait did not end as cancelled\n");
+    return stopped ? 0 : 1;
+}
