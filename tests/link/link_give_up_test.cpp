@@ -114,9 +114,11 @@ std::vector<Scenario> StopScenarios() {
 // A calculator that answers only after `delay` (a person getting it into receive mode).
 void AnswersLate(bool pcSends) {
     constexpr auto delay = kLinkAnswerLimit + 500ms;
+    // Timed from one instant, as a stop is: a wait that starts late must not look short.
+    const Clock::time_point start = Clock::now();
     CalculatorThread calculator;
-    calculator.Run([pcSends, delay](CalculatorLink& link) {
-        std::this_thread::sleep_for(delay);
+    calculator.Run([pcSends, answerAt = start + delay](CalculatorLink& link) {
+        std::this_thread::sleep_until(answerAt);
         std::uint8_t byte;
         if (pcSends)
             link.ReceiveByte(&byte);
@@ -124,7 +126,6 @@ void AnswersLate(bool pcSends) {
             link.SendByte(0x96);
     });
     MarkPacketStart();
-    const Clock::time_point start = Clock::now();
     if (pcSends) {
         SendLinkByte(0x96);
     } else {
