@@ -18,6 +18,14 @@ bool ShouldGiveUp(bool patient, Clock::duration waited, LinkOutcome* reason) {
     *reason = LinkOutcome::NoAnswer;
     return waited >= kLinkAnswerLimit;
 }
+
+bool GaveUp(bool patient, Clock::duration waited) {
+    LinkOutcome reason;
+    if (!ShouldGiveUp(patient, waited, &reason))
+        return false;
+    GiveUpLink(reason);
+    return true;
+}
 } // namespace
 
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last) {
@@ -29,12 +37,34 @@ bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last
             return false;
         if (IsDone(reading))
             return true;
-        if (polls % kPollsPerClockCheck != 0)
-            continue;
-        LinkOutcome reason;
-        if (ShouldGiveUp(patient, Clock::now() - start, &reason)) {
-            GiveUpLink(reason);
+        if (polls % kPollsPerClockCheck == 0 && GaveUp(patient, Clock::now() - start))
+            return false;
+    }
+}
+
+// The hold is timed from one idle reading to a later one, so the clock is read at every poll.
+bool AwaitIdleLink() {
+    const Clock::time_point start = Clock::now();
+    Clock::time_point idleSince = start;
+    bool idle = false;
+    for (;;) {
+        LinkLines reading = ReadLinkLines();
+        const Clock::time_point now = Clock::now();
+        if (LinkGivenUp())
+            return false;
+        if (reading == 0) {
+            GiveUpLink(LinkOutcome::NoAnswer);
             return false;
         }
+        if (reading != 3) {
+            idle = false;
+        } else if (!idle) {
+            idle = true;
+            idleSince = now;
+        } else if (now - idleSince >= kLinkIdleHold) {
+            return true;
+        }
+        if (GaveUp(false, now - start))
+            return false;
     }
 }

@@ -193,7 +193,7 @@ struct DeclinedRun {
 
 // Three variables; the calculator declines the second with `reason`.
 DeclinedRun SendThreeDecliningTheSecond(std::uint8_t reason) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[1] = reason;
     SimulatedLink link(options);
     TempFile file(VariableFileOf(
@@ -244,7 +244,7 @@ TEST(FileSender, ASkipWhoseReasonIsTheValueOfCtsIsStillASkip) {
 }
 
 TEST(FileSender, ADeclinedBackupEndsTheFile) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[0] = 2; // even "skip this one": its chunks cannot be stepped over
     SimulatedLink link(options);
     TempFile file(VariableFileOf(
@@ -258,7 +258,7 @@ TEST(FileSender, ADeclinedBackupEndsTheFile) {
 }
 
 TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.rejectPackets = 2;
     SimulatedLink link(options);
     Bytes header = VariableHeader(0x00, "R", 50);
@@ -281,7 +281,7 @@ TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
 
 TEST(FileSender, ALinkGivenUpMidFileEndsItAtOnce) {
     // The calculator goes silent in the middle of the backup's header.
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 4;
     options.link.stopAtBit = 3;
     SimulatedLink link(options);
