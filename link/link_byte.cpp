@@ -8,9 +8,6 @@ namespace {
 bool BothLow(LinkLines reading) {
     return reading == 0;
 }
-bool Idle(LinkLines reading) {
-    return reading == 3;
-}
 bool NotIdle(LinkLines reading) {
     return reading != 3;
 }
@@ -20,21 +17,36 @@ bool DsrHigh(LinkLines reading) {
 bool CtsHigh(LinkLines reading) {
     return (reading & 1) != 0;
 }
+
+// A packet the PC sends starts on a link that has read idle for a while: the calculator may
+// still be looking for the release of the PC's last acknowledgement, and a pull at once could
+// hide it (when it is on the same wire).
+bool StartPacket() {
+    if (TakeFirstLineWrite())
+        SetLinkLines(3);
+    return AwaitIdleLink();
+}
 } // namespace
 
 void SendLinkByte(std::uint8_t byte) {
     if (LinkGivenUp())
         return;
     bool patient = TakePacketStart();
+    if (patient && !StartPacket())
+        return;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit, byte >>= 1) {
-        // A 1 pulls the DTR/DSR wire (DTR off), a 0 the RTS/CTS wire (RTS off).
-        SetLinkLines((byte & 1) ? 2 : 1);
+        // A 1 pulls the DTR/DSR wire (DTR off), a 0 the RTS/CTS wire (RTS off); the calculator
+        // acknowledges on the other one.
+        const bool one = byte & 1;
+        SetLinkLines(one ? 2 : 1);
         if (!AwaitLines(BothLow, patient, &reading))
             return;
         patient = false;
         SetLinkLines(3);
-        if (!AwaitLines(Idle, false, &reading))
+        // Only the acknowledgement's release is awaited: a calculator that has turned round may
+        // already pull its first bit on the other wire.
+        if (!AwaitLines(one ? CtsHigh : DsrHigh, false, &reading))
             return;
     }
 }

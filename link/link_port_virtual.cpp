@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 namespace {
 std::atomic<VirtualCable*> cable{nullptr};
@@ -14,8 +15,30 @@ std::atomic<bool> failReads{false};
 std::atomic<LinkLines> lastReading{3};
 std::mutex writesLock;
 std::vector<LinkLines> writes;
-// Only the job thread touches the lines; tests read the counts after it is done.
-VirtualPortCounters counters;
+std::atomic<std::uint64_t> writeCount{0};
+std::atomic<std::uint64_t> readCount{0};
+std::atomic<std::chrono::microseconds::rep> callTime{0};
+
+// Tests run busy pollers at both ends of the cable on few, often busy processors: once the
+// lines have read the same for a while, a poll naps first, so that the other end gets a
+// processor sooner. A status read through the system may take as long.
+constexpr auto kPatience = std::chrono::microseconds(50);
+constexpr auto kNap = std::chrono::microseconds(20);
+std::chrono::steady_clock::time_point unchangedSince;
+
+void NapWhileUnchanged(LinkLines lines) {
+    const auto now = std::chrono::steady_clock::now();
+    if (lines != lastReading.load())
+        unchangedSince = now;
+    else if (now - unchangedSince > kPatience)
+        std::this_thread::sleep_for(kNap);
+}
+
+void TakeCallTime() {
+    std::chrono::microseconds::rep time = callTime.load();
+    if (time > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(time));
+}
 } // namespace
 
 void AttachVirtualPort(VirtualCable* attached) {
@@ -37,10 +60,15 @@ void ClearRecordedLinkWrites() {
 }
 
 VirtualPortCounters VirtualPortCounts() {
-    return counters;
+    return {writeCount.load(), readCount.load()};
 }
 void ResetVirtualPortCounts() {
-    counters = VirtualPortCounters{};
+    writeCount = 0;
+    readCount = 0;
+}
+
+void SetLineCallTime(std::chrono::microseconds time) {
+    callTime = time.count();
 }
 
 LinkLines LastLinkReading() {
@@ -56,7 +84,8 @@ bool OpenLinkPort() {
 }
 
 void SetLinkLines(LinkLines lines) {
-    ++counters.writes;
+    ++writeCount;
+    TakeCallTime();
     if (recording) {
         std::lock_guard<std::mutex> hold(writesLock);
         writes.push_back(lines & 3);
@@ -65,12 +94,14 @@ void SetLinkLines(LinkLines lines) {
 }
 
 LinkLines ReadLinkLines() {
-    ++counters.reads;
+    ++readCount;
+    TakeCallTime();
     LinkLines lines = 3;
     if (!failReads)
         lines = cable.load()->ReadPcLines();
     else if (GiveUpOnStatusReadFailure())
         RecordMessage("There was an error calling GetCommModemStatus", "Calquin");
+    NapWhileUnchanged(lines);
     lastReading = lines;
     return lines;
 }

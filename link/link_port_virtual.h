@@ -4,6 +4,7 @@
 
 #include "link/link_port.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,7 @@ void ClearRecordedLinkWrites();
 // The value the last ReadLinkLines returned.
 LinkLines LastLinkReading();
 
+// Line calls since the last reset (any thread may read them while the job runs).
 struct VirtualPortCounters {
     std::uint64_t writes = 0;
     std::uint64_t reads = 0;
@@ -29,3 +31,7 @@ void ResetVirtualPortCounts();
 
 // While set, every status read fails as GetCommModemStatus would.
 void FailStatusReads(bool fail);
+
+// A slow line, as through a USB serial adapter: every line call lasts this long (0: as long as
+// it takes). A write reaches the wires, and a read looks at them, as the call returns.
+void SetLineCallTime(std::chrono::microseconds time);

@@ -7,7 +7,9 @@
 namespace {
 std::atomic<LinkOutcome> outcome{LinkOutcome::Running};
 std::atomic<LinkStop> stopRequest{LinkStop::None};
-bool packetStart = false; // job thread only
+// Job thread only.
+bool packetStart = false;
+bool linesWritten = false;
 } // namespace
 
 void ResetLinkState() {
@@ -15,6 +17,7 @@ void ResetLinkState() {
     LinkStop cancel = LinkStop::Cancel;
     stopRequest.compare_exchange_strong(cancel, LinkStop::None);
     packetStart = false;
+    linesWritten = false;
 }
 
 void RequestLinkStop(LinkStop stop) {
@@ -55,4 +58,10 @@ bool TakePacketStart() {
     bool wasSet = packetStart;
     packetStart = false;
     return wasSet;
+}
+
+bool TakeFirstLineWrite() {
+    bool first = !linesWritten;
+    linesWritten = true;
+    return first;
 }

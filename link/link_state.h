@@ -34,3 +34,7 @@ bool GiveUpOnStatusReadFailure();
 // wait of that byte may last as long as a person needs.
 void MarkPacketStart();
 bool TakePacketStart();
+
+// True the first time in a job. Until a transfer writes them, the port's lines stay as the port
+// set them at open, which may be low: a job releases them before its first wait for the idle link.
+bool TakeFirstLineWrite();

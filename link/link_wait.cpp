@@ -26,11 +26,19 @@ bool ShouldGiveUp(bool patient, Clock::duration waited, LinkOutcome* reason) {
 void PauseBetweenPolls() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
+
+bool GaveUp(bool patient, Clock::duration waited) {
+    LinkOutcome reason;
+    if (!ShouldGiveUp(patient, waited, &reason))
+        return false;
+    GiveUpLink(reason);
+    return true;
+}
 } // namespace
 
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last) {
     const Clock::time_point start = Clock::now();
-    bool idle = false; // a patient wait that has gone unanswered for kLinkIdleAfter
+    bool sleeping = false; // a patient wait that has gone unanswered for kLinkSleepAfter
     for (unsigned polls = 1;; ++polls) {
         LinkLines reading = ReadLinkLines();
         *last = reading;
@@ -38,16 +46,40 @@ bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last
             return false;
         if (IsDone(reading))
             return true;
-        if (!idle && polls % kPollsPerClockCheck != 0)
+        if (!sleeping && polls % kPollsPerClockCheck != 0)
             continue;
         const Clock::duration waited = Clock::now() - start;
-        LinkOutcome reason;
-        if (ShouldGiveUp(patient, waited, &reason)) {
-            GiveUpLink(reason);
+        if (GaveUp(patient, waited))
+            return false;
+        sleeping = patient && waited >= kLinkSleepAfter;
+        if (sleeping)
+            PauseBetweenPolls();
+    }
+}
+
+// The hold is timed from one idle reading to a later one, so the clock is read at every poll.
+bool AwaitIdleLink() {
+    const Clock::time_point start = Clock::now();
+    Clock::time_point idleSince = start;
+    bool idle = false;
+    for (;;) {
+        LinkLines reading = ReadLinkLines();
+        const Clock::time_point now = Clock::now();
+        if (LinkGivenUp())
+            return false;
+        if (reading == 0) {
+            GiveUpLink(LinkOutcome::NoAnswer);
             return false;
         }
-        idle = patient && waited >= kLinkIdleAfter;
-        if (idle)
-            PauseBetweenPolls();
+        if (reading != 3) {
+            idle = false;
+        } else if (!idle) {
+            idle = true;
+            idleSince = now;
+        } else if (now - idleSince >= kLinkIdleHold) {
+            return true;
+        }
+        if (GaveUp(false, now - start))
+            return false;
     }
 }

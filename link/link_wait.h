@@ -12,10 +12,20 @@ constexpr std::chrono::milliseconds kLinkCancelGrace{1000};
 // How long a packet's first wait polls at full speed. Past it, it sleeps between polls: that
 // wait may last minutes while the user gets the calculator ready, and costs no processor then.
 // A calculator that answers meanwhile loses at most one sleep, once per packet.
-constexpr std::chrono::milliseconds kLinkIdleAfter{100};
+constexpr std::chrono::milliseconds kLinkSleepAfter{100};
+// How long the link must read idle before the first bit of a packet the PC sends: the release
+// of the PC's last acknowledgement must last long enough for a calculator that counts a level
+// only once it has held for up to a millisecond, looking at the wires every 100 us or so.
+constexpr std::chrono::microseconds kLinkIdleHold{1500};
 
 // Polls ReadLinkLines until IsDone(reading) holds, and returns that reading in *last. No sleep,
-// except in a packet's first wait (patient) once it has gone kLinkIdleAfter unanswered. That
+// except in a packet's first wait (patient) once it has gone kLinkSleepAfter unanswered. That
 // wait lasts until the job is told to stop; any other gives up after kLinkAnswerLimit.
 // Returns false when the wait was given up (the link is then given up too).
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last);
+
+// Polls until the link has read idle (3) for kLinkIdleHold without a break; gives up like a wait
+// inside a packet when that has not come within kLinkAnswerLimit. Both wires low is the
+// calculator's error signal (its user pressed ON, and it has left receive mode): given up at
+// once as not answering. False when given up.
+bool AwaitIdleLink();

@@ -64,20 +64,9 @@ void WriteOutputs(VirtualCable& cable, int bits) {
         static_cast<std::uint8_t>(((bits & TIOCM_DTR) ? 1 : 0) | ((bits & TIOCM_RTS) ? 2 : 0)));
 }
 
-int ReadStatus(VirtualCable& cable) {
-    int bits = Outputs(cable);
-    // Only a look at the link while the PC itself pulls no wire is a poll of the idle link, which
-    // the calculator waits for before it answers. (Wine reads the lines before each change of
-    // RTS or DTR as well; those reads must not count.)
-    std::uint8_t lines = 0;
-    if (bits == (TIOCM_DTR | TIOCM_RTS)) {
-        lines = cable.ReadPcLines();
-    } else {
-        std::uint8_t levels = cable.WireLevels();
-        lines = static_cast<std::uint8_t>(((levels & kRtsCtsWire) ? 1 : 0) |
-                                          ((levels & kDtrDsrWire) ? 2 : 0));
-    }
-    return bits | ((lines & 1) ? TIOCM_CTS : 0) | ((lines & 2) ? TIOCM_DSR : 0);
+int ReadStatus(const VirtualCable& cable) {
+    std::uint8_t lines = cable.ReadPcLines();
+    return Outputs(cable) | ((lines & 1) ? TIOCM_CTS : 0) | ((lines & 2) ? TIOCM_DSR : 0);
 }
 
 int ModemIoctl(unsigned long request, int* bits) {

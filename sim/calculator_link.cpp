@@ -1,80 +1,179 @@
 #include "sim/calculator_link.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace {
 std::uint8_t OtherWire(std::uint8_t wire) {
     return wire == kDtrDsrWire ? kRtsCtsWire : kDtrDsrWire;
 }
+
+std::uint64_t Nanoseconds(std::chrono::microseconds duration) {
+    return duration.count() > 0 ? static_cast<std::uint64_t>(duration.count()) * 1000u : 0;
+}
+
+bool Low(std::uint8_t levels, std::uint8_t wire) {
+    return (levels & wire) == 0;
+}
+bool High(std::uint8_t levels, std::uint8_t wire) {
+    return (levels & wire) != 0;
+}
+bool AnyLow(std::uint8_t levels, std::uint8_t) {
+    return levels != kBothWires;
+}
+
+// Waits of more than this sleep for most of their time: the cable keeps what the calculator's
+// looks would have seen meanwhile, and the PC gets the processor.
+constexpr std::uint64_t kSpinLimit = 300000;
+// Waiting for the PC: how long it looks without a break, and then its naps between looks (a look
+// this close to now is not one its thread got to late).
+constexpr std::uint64_t kPatience = 50000;
+constexpr std::uint64_t kNap = 20000;
+constexpr std::uint64_t kCaughtUp = 20000;
 } // namespace
 
+CalculatorLinkOptions FastCalculator() {
+    CalculatorLinkOptions fast;
+    fast.samplePeriod = std::chrono::microseconds(0);
+    fast.hold = std::chrono::microseconds(0);
+    fast.bitTime = std::chrono::microseconds(0);
+    fast.turnaround = std::chrono::microseconds(200);
+    return fast;
+}
+
 CalculatorLink::CalculatorLink(VirtualCable& cable, CalculatorLinkOptions options)
-    : cable(cable), options(options) {}
+    : cable(cable), options(options), nextLook(CableClockNow()) {}
 
-// The PC's own pulls: what the calculator sees of the wires while it pulls none of them, and
-// the only sign of the PC's acknowledgement when a glitch has the calculator pull both.
-bool CalculatorLink::PcPulls(std::uint8_t wires) const {
-    return (cable.pc.Pulled() & wires) != 0;
+bool CalculatorLink::PastDeadline() const {
+    return std::chrono::steady_clock::now() >= options.deadline;
 }
 
-// A release the calculator may have missed (the PC pulls the wire again for its next bit at
-// once) still counts: the PC end's release counter has moved on.
-bool CalculatorLink::WireHighOrReleased(std::uint8_t wire) const {
-    return (cable.WireLevels() & wire) != 0 || cable.pc.Releases(wire) != releasesSeen;
-}
-
-// A read counts itself before it looks at the wires, so the first count after the link went idle
-// may belong to a read that is still to look, and a pull now could be all it sees; once a second
-// read has counted itself, the first one has seen the idle link.
-bool CalculatorLink::PcPolled(std::uint8_t) const {
-    return static_cast<std::uint32_t>(cable.pcReads.load() - pcReadsAtIdle) >= 2;
-}
-
-bool CalculatorLink::WaitFor(bool (CalculatorLink::*condition)(std::uint8_t) const,
-                             std::uint8_t wire) {
+// Short waits spin, as the calculator's own loop would; long ones sleep for most of their time.
+bool CalculatorLink::WaitUntil(std::uint64_t when) {
     for (unsigned spins = 0;; ++spins) {
-        if (Cut() || frozen)
+        if (Cut())
             return false;
-        if ((this->*condition)(wire))
+        std::uint64_t now = CableClockNow();
+        if (now >= when)
             return true;
-        if (spins % 64 == 63) {
-            if (std::chrono::steady_clock::now() >= options.deadline)
-                return false;
-            std::this_thread::yield();
-        }
+        if (when - now > kSpinLimit)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(
+                std::min<std::uint64_t>(when - now - kSpinLimit / 2, 1000000)));
+        if ((when - now > kSpinLimit || spins % 1024 == 1023) && PastDeadline())
+            return false;
     }
 }
 
-void CalculatorLink::Pause(std::chrono::microseconds delay) {
-    if (delay.count() > 0)
-        std::this_thread::sleep_for(delay);
+// It does not look at the wires meanwhile.
+bool CalculatorLink::Pause(std::chrono::microseconds duration) {
+    bool waited = WaitUntil(CableClockNow() + Nanoseconds(duration));
+    nextLook = std::max(nextLook, CableClockNow());
+    return waited;
 }
 
-bool CalculatorLink::StopsAt(int bit, bool holding) const {
-    return !stopPointSpent && byteIndex == options.stopAtByte && bit == options.stopAtBit &&
-           options.stopHoldingWire == holding;
+// The instant of its next look at the wires, once it has come. A thread that got there late
+// looks at the instants it missed one by one: the cable tells what they showed.
+std::uint64_t CalculatorLink::NextLook() {
+    const std::uint64_t period = Nanoseconds(options.samplePeriod);
+    if (period == 0)
+        return CableClockNow();
+    if (!WaitUntil(nextLook))
+        return nextLook; // cut off: the caller finds out
+    std::uint64_t at = nextLook;
+    nextLook += period;
+    return at;
+}
+
+// Looks until `condition` holds for levels it has seen unchanged for the hold time. Once the
+// PC has kept it waiting for a while, it naps between looks and lets the PC have the processor:
+// the cable tells what the looks it slept through would have seen.
+bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* seen) {
+    const std::uint64_t hold = Nanoseconds(options.hold);
+    const std::uint64_t started = CableClockNow();
+    std::uint8_t levels = 0xFF;
+    std::uint64_t since = 0;
+    for (unsigned looks = 0;; ++looks) {
+        if (Cut())
+            return false;
+        std::uint64_t at = NextLook();
+        std::uint8_t now = static_cast<std::uint8_t>(~(cable.PcPulledAt(at) | pulls) & kBothWires);
+        if (now != levels) {
+            levels = now;
+            since = at;
+        }
+        if (condition(levels, wire) && at - since >= hold) {
+            if (seen)
+                *seen = levels;
+            return true;
+        }
+        if (looks % 64 == 63 && PastDeadline())
+            return false;
+        const std::uint64_t clock = CableClockNow();
+        if (clock - started > kPatience && clock - at < kCaughtUp)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(kNap));
+    }
+}
+
+// Its own move: what it looks at next comes after it.
+void CalculatorLink::Move(std::uint8_t wires) {
+    pulls = wires;
+    cable.calculator.Pull(wires);
+    std::uint64_t now = CableClockNow();
+    if (nextLook < now)
+        nextLook = now;
+}
+
+// The pace, and a slow calculator's pause, before its first move of a bit.
+bool CalculatorLink::BeginBit() {
+    std::uint64_t now = CableClockNow();
+    std::uint64_t start =
+        std::max(bitStarted + Nanoseconds(options.bitTime), now + Nanoseconds(options.bitDelay));
+    if (!WaitUntil(start))
+        return false;
+    bitStarted = CableClockNow();
+    return true;
+}
+
+bool CalculatorLink::StopsHere(int bit, bool afterFirstMove) {
+    if (stopPointSpent || byteIndex != options.stopAtByte || bit != options.stopAtBit ||
+        afterFirstMove != options.stopAfterFirstMove)
+        return false;
+    switch (options.stopKind) {
+    case StopKind::Unplug:
+        Unplug();
+        break;
+    case StopKind::Freeze:
+        NoteStop();
+        frozen = true;
+        break;
+    case StopKind::OnKey:
+        PressOn();
+        break;
+    }
+    return true;
+}
+
+// Both wires low as an error signal, then let go: the calculator is out of receive mode.
+void CalculatorLink::PressOn() {
+    Move(kBothWires);
+    Pause(options.onKeySignal);
+    leftReceiveMode = true;
+    Move(0);
+    NoteStop();
+}
+
+void CalculatorLink::NoteStop() {
+    stoppedAnswering = std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+std::chrono::steady_clock::time_point CalculatorLink::StoppedAnsweringAt() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(stoppedAnswering.load()));
 }
 
 void CalculatorLink::Record(LinkDirection direction, std::uint8_t value) {
     std::lock_guard<std::mutex> hold(recordLock);
     bytes.push_back({direction, value});
-}
-
-bool CalculatorLink::ZeroTurnaround() const {
-    return !options.turnaroundWaitsForPcPoll && options.turnaround.count() == 0;
-}
-
-bool CalculatorLink::TurnAround() {
-    Pause(options.turnaround);
-    return !options.turnaroundWaitsForPcPoll || WaitFor(&CalculatorLink::PcPolled, 0);
-}
-
-void CalculatorLink::LetGoOfHeldAck() {
-    if (!holdingAck)
-        return;
-    holdingAck = false;
-    cable.calculator.Pull(0);
-    pcReadsAtIdle = cable.pcReads.load();
 }
 
 bool CalculatorLink::ReceiveByte(std::uint8_t* value) {
@@ -87,63 +186,43 @@ bool CalculatorLink::SendByte(std::uint8_t value) {
 
 bool CalculatorLink::Ended(bool completed) {
     if (!completed && !frozen) {
-        // Let go again: a Stop or Unplug from another thread may have come before a pull of ours.
+        // Let go again: a Stop or Unplug from another thread may have come before a move of ours.
         holdingAck = false;
+        pulls = 0;
         cable.calculator.Pull(0);
     }
     return completed;
 }
 
-bool CalculatorLink::UnplugsAt(int bit) {
-    if (StopsAt(bit, false))
-        Unplug();
-    return unplugged;
-}
-
-bool CalculatorLink::FreezesAt(int bit) {
-    if (StopsAt(bit, true)) {
-        NoteStop();
-        frozen = true;
-    }
-    return frozen;
-}
-
-void CalculatorLink::NoteStop() {
-    stoppedAnswering = std::chrono::steady_clock::now().time_since_epoch().count();
-}
-
-std::chrono::steady_clock::time_point CalculatorLink::StoppedAnsweringAt() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(stoppedAnswering.load()));
-}
-
 bool CalculatorLink::ReceiveBits(std::uint8_t* value) {
-    LetGoOfHeldAck();
+    if (holdingAck)
+        Move(0);
+    holdingAck = false;
     std::uint8_t byte = 0;
     for (int bit = 0; bit < 8; ++bit) {
-        if (UnplugsAt(bit))
+        if (StopsHere(bit, false))
             return false;
         // The PC pulls the DTR/DSR wire for a 1, the RTS/CTS wire for a 0.
-        if (!WaitFor(&CalculatorLink::PcPulls, kBothWires))
+        std::uint8_t levels;
+        if (!See(AnyLow, 0, &levels))
             return false;
-        std::uint8_t signal = PcPulls(kDtrDsrWire) ? kDtrDsrWire : kRtsCtsWire;
+        std::uint8_t signal = Low(levels, kDtrDsrWire) ? kDtrDsrWire : kRtsCtsWire;
         if (signal == kDtrDsrWire)
             byte |= static_cast<std::uint8_t>(1u << bit);
-        Pause(options.bitDelay);
-        releasesSeen = cable.pc.Releases(signal);
-        cable.calculator.Pull(OtherWire(signal));
-        if (FreezesAt(bit))
+        if (!BeginBit())
             return false;
-        if (!WaitFor(&CalculatorLink::WireHighOrReleased, signal))
+        Move(OtherWire(signal));
+        if (StopsHere(bit, true) || !See(High, signal))
             return false;
-        if (bit == 7 && ZeroTurnaround())
-            holdingAck = true;
-        else
-            cable.calculator.Pull(0);
-        pcReadsAtIdle = cable.pcReads.load();
+        // With no pause before an answer, the release of the last acknowledgement lasts until
+        // its next move: none, if that is its first bit on the same wire.
+        holdingAck = bit == 7 && options.turnaround.count() == 0;
+        if (!holdingAck)
+            Move(0);
     }
-    ++byteIndex;
+    receivedAt = CableClockNow();
     lastWasReceive = true;
+    ++byteIndex;
     Record(LinkDirection::PcToCalculator, byte);
     *value = byte;
     return true;
@@ -152,28 +231,28 @@ bool CalculatorLink::ReceiveBits(std::uint8_t* value) {
 bool CalculatorLink::SendBits(std::uint8_t value) {
     if (lastWasReceive) {
         lastWasReceive = false;
-        if (!TurnAround())
+        if (!WaitUntil(receivedAt + Nanoseconds(options.turnaround)))
             return false;
     }
     std::uint8_t byte = value;
     for (int bit = 0; bit < 8; ++bit, byte >>= 1) {
-        if (UnplugsAt(bit))
+        if (StopsHere(bit, false))
             return false;
         std::uint8_t signal = (byte & 1) ? kDtrDsrWire : kRtsCtsWire;
         std::uint8_t ack = OtherWire(signal);
-        std::uint8_t pulls = signal;
-        if (!(byte & 1) && ((options.zerosOnBothWires >> bit) & 1))
-            pulls = kBothWires;
-        Pause(options.bitDelay);
-        cable.calculator.Pull(pulls); // in one move from an acknowledgement still held
+        if (!BeginBit())
+            return false;
+        if (!(byte & 1) && ((options.zerosOnBothWires >> bit) & 1)) {
+            Move(kBothWires);
+            if (!Pause(options.glitch))
+                return false;
+        }
+        Move(signal); // in one move from an acknowledgement still held
         holdingAck = false;
-        if (!WaitFor(&CalculatorLink::PcPulls, ack))
+        if (!See(Low, ack) || StopsHere(bit, true))
             return false;
-        if (FreezesAt(bit))
-            return false;
-        releasesSeen = cable.pc.Releases(ack);
-        cable.calculator.Pull(0);
-        if (!WaitFor(&CalculatorLink::WireHighOrReleased, ack))
+        Move(0);
+        if (!See(High, ack))
             return false;
     }
     ++byteIndex;
@@ -198,7 +277,9 @@ void CalculatorLink::Replug() {
     holdingAck = false;
     if (frozen.exchange(false))
         cable.calculator.Pull(0);
+    pulls = 0;
     unplugged = false;
+    leftReceiveMode = false;
 }
 
 std::vector<LinkByteRecord> CalculatorLink::Bytes() const {

@@ -90,10 +90,10 @@ void SimulatedTi85::Unplug() {
     link.Unplug();
 }
 
-// The unplugged session's link operations have all failed at once, so its thread ends; the
+// The silent session's link operations have all failed at once, so its thread ends; the
 // calculator then starts over as if newly put in receive mode.
 void SimulatedTi85::Replug() {
-    if (!link.Unplugged() || link.Stopped())
+    if (!link.Silent() || link.Stopped())
         return;
     if (thread.joinable())
         thread.join();
@@ -128,7 +128,10 @@ int SimulatedTi85::EotCount() const {
 }
 
 void SimulatedTi85::Run() {
-    RunSession();
+    if (link.Pause(options.receiveModeAfter))
+        RunSession();
+    else
+        LinkFailure();
     std::lock_guard<std::mutex> hold(lock);
     done = true;
     changed.notify_all();
@@ -209,14 +212,26 @@ bool SimulatedTi85::TakeRejection() {
     return true;
 }
 
-// Counts the VAR just taken; true with the reason when it is to be declined.
-bool SimulatedTi85::SkipReason(std::uint8_t* reason) {
+// Counts the VAR just taken; its index among the session's headers.
+int SimulatedTi85::TakeHeaderIndex() {
     std::lock_guard<std::mutex> hold(lock);
-    auto found = options.skipReasons.find(varsTaken++);
+    return varsTaken++;
+}
+
+// True with the reason when the header is to be declined.
+bool SimulatedTi85::SkipReason(int header, std::uint8_t* reason) {
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = options.skipReasons.find(header);
     if (found == options.skipReasons.end())
         return false;
     *reason = found->second;
     return true;
+}
+
+std::chrono::milliseconds SimulatedTi85::Prompt(int header) {
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = options.prompts.find(header);
+    return found == options.prompts.end() ? std::chrono::milliseconds(0) : found->second;
 }
 
 // The next packet that the PC awaits an answer to; a bad or rejected one is answered with a
@@ -257,15 +272,22 @@ SimulatedTi85::Step SimulatedTi85::Take(const PacketRecord& packet) {
 }
 
 SimulatedTi85::Step SimulatedTi85::LinkFailure() {
-    return Fail(link.Stopped() ? "stopped" : link.Unplugged() ? "unplugged" : "deadline");
+    if (link.Stopped())
+        return Fail("stopped");
+    if (link.Unplugged())
+        return Fail("unplugged");
+    return Fail(link.LeftReceiveMode() ? "ON key" : "deadline");
 }
 
-// ACK, then CTS or SKIP, then the PC's ACK of that answer.
+// ACK, then (after a prompt, if any) CTS or SKIP, then the PC's ACK of that answer.
 SimulatedTi85::Step SimulatedTi85::TakeHeader(const PacketRecord& packet) {
     if (!SendToPc(ACK))
         return LinkFailure();
+    int header = TakeHeaderIndex();
     std::uint8_t reason = 0;
-    bool declined = SkipReason(&reason);
+    bool declined = SkipReason(header, &reason);
+    if (!link.Pause(Prompt(header)))
+        return LinkFailure();
     if (!(declined ? SendToPc(SKIP, {reason}) : SendToPc(CTS)))
         return LinkFailure();
     PacketRecord answer;

@@ -27,6 +27,12 @@ struct Ti85Options {
     // The session ends after the ACK of an EOT, or after the ACK of a backup's third chunk.
     // With this set it goes on receiving instead (a calculator put back in receive mode).
     bool keepReceiving = false;
+    // Not yet in receive mode: each session (Start, Replug) begins this much later, and nothing
+    // answers meanwhile.
+    std::chrono::milliseconds receiveModeAfter{0};
+    // A prompt on the calculator (a name that exists already), by the order of the headers as in
+    // `skipReasons`: the ACK of that VAR comes at once, its CTS or SKIP only this much later.
+    std::map<int, std::chrono::milliseconds> prompts;
 };
 
 struct PacketRecord {
@@ -67,10 +73,12 @@ class SimulatedTi85 {
     void RejectPackets(int count);
     void SkipVariable(int index, std::uint8_t reason);
     void Unplug(); // stops answering mid-byte, as if the cable were pulled
-    void Replug(); // answers again, from a fresh packet
+    // After an unplug, or the ON key at its stop point: back in receive mode, answering from a
+    // fresh packet.
+    void Replug();
     // Why the last session ended early: empty after an EOT or a backup (or while running),
-    // "unplugged", "stopped", "deadline" when the link failed, or the PC's protocol error
-    // (a packet the calculator did not expect, after which it stops answering).
+    // "unplugged", "ON key", "stopped", "deadline" when the link failed, or the PC's protocol
+    // error (a packet the calculator did not expect, after which it stops answering).
     std::string Failure() const;
 
     std::vector<PacketRecord> Packets() const;
@@ -92,7 +100,9 @@ class SimulatedTi85 {
     bool ReceiveAnswerable(PacketRecord* packet);
     bool SendToPc(std::uint8_t command, const std::vector<std::uint8_t>& payload = {});
     bool TakeRejection();
-    bool SkipReason(std::uint8_t* reason);
+    int TakeHeaderIndex();
+    bool SkipReason(int header, std::uint8_t* reason);
+    std::chrono::milliseconds Prompt(int header);
     Step Fail(const std::string& why);
     void Record(const PacketRecord& packet);
     void LaunchSession();

@@ -1,28 +1,47 @@
 #include "sim/virtual_cable.h"
 
-void CableEnd::Pull(std::uint8_t wires) {
-    std::uint32_t old = state.load();
-    for (;;) {
-        std::uint32_t next = (old & ~std::uint32_t{kBothWires}) | (wires & kBothWires);
-        std::uint8_t released = static_cast<std::uint8_t>(old & ~wires & kBothWires);
-        if (released & kDtrDsrWire)
-            next = (next & ~0x0000FF00u) | ((next + 0x00000100u) & 0x0000FF00u);
-        if (released & kRtsCtsWire)
-            next = (next & ~0x00FF0000u) | ((next + 0x00010000u) & 0x00FF0000u);
-        if (state.compare_exchange_weak(old, next))
-            return;
-    }
+#include <time.h>
+
+std::uint64_t CableClockNow() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
+           static_cast<std::uint64_t>(now.tv_nsec);
 }
 
-std::uint8_t CableEnd::Releases(std::uint8_t wire) const {
-    std::uint32_t value = state.load();
-    return static_cast<std::uint8_t>(wire == kDtrDsrWire ? value >> 8 : value >> 16);
+// The change is kept before it is counted, so that a reader finds every change it counts.
+void PullHistory::Record(std::uint8_t pulls, std::uint64_t nanoseconds) {
+    std::uint64_t index = changes.load();
+    kept[index % kKept].store(nanoseconds << 2 | (pulls & kBothWires));
+    changes.store(index + 1);
+}
+
+std::uint8_t PullHistory::PulledAt(std::uint64_t nanoseconds) const {
+    std::uint64_t count = changes.load();
+    // The slot of the oldest change may be rewritten while we look: it is left out.
+    std::uint64_t oldest = count >= kKept ? count - kKept + 1 : 0;
+    for (std::uint64_t index = count; index-- > oldest;) {
+        std::uint64_t change = kept[index % kKept].load();
+        if ((change >> 2) <= nanoseconds)
+            return static_cast<std::uint8_t>(change & kBothWires);
+    }
+    return oldest == 0 ? 0 : PullsOfChange(oldest);
+}
+
+std::uint8_t PullHistory::PullsOfChange(std::uint64_t index) const {
+    return static_cast<std::uint8_t>(kept[index % kKept].load() & kBothWires);
 }
 
 std::uint8_t VirtualCable::WireLevels() const {
     return static_cast<std::uint8_t>(~(pc.Pulled() | calculator.Pulled()) & kBothWires);
 }
 
+std::uint8_t VirtualCable::PcPulledAt(std::uint64_t nanoseconds) const {
+    return pcChanges.PulledAt(nanoseconds);
+}
+
+// The change is recorded before it shows on the wire, so that whoever sees the wire change finds
+// it in the history.
 void VirtualCable::WritePcLines(std::uint8_t lines) {
     // DTR off pulls the DTR/DSR wire, RTS off the RTS/CTS wire.
     std::uint8_t pulls = 0;
@@ -30,11 +49,13 @@ void VirtualCable::WritePcLines(std::uint8_t lines) {
         pulls |= kDtrDsrWire;
     if (!(lines & 2))
         pulls |= kRtsCtsWire;
+    if (pulls == pc.Pulled())
+        return;
+    pcChanges.Record(pulls, CableClockNow());
     pc.Pull(pulls);
 }
 
-std::uint8_t VirtualCable::ReadPcLines() {
-    pcReads.fetch_add(1);
+std::uint8_t VirtualCable::ReadPcLines() const {
     std::uint8_t levels = WireLevels();
     std::uint8_t lines = 0;
     if (levels & kRtsCtsWire)

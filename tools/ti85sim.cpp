@@ -1,12 +1,13 @@
 // The simulated TI-85 as a program of its own, on a cable in shared memory, so that a PC
 // program in another process (calquin.exe under Wine, through the serial-port guard) can send
-// to it. It answers as a TI-85 in receive mode, can misbehave on request, writes what it
-// received to a folder (tools/receipt.h) and ends after the ACK of an EOT or of a backup's
-// last chunk, at its time limit, or on SIGINT/SIGTERM.
+// to it. It answers as a TI-85 in receive mode, at a real one's pace unless told otherwise, can
+// misbehave on request, writes what it received to a folder (tools/receipt.h) and ends after
+// the ACK of an EOT or of a backup's last chunk, at its time limit, or on SIGINT/SIGTERM.
 #include "sim/shared_cable.h"
 #include "sim/simulated_ti85.h"
 #include "sim/virtual_cable.h"
 #include "tools/receipt.h"
+#include "tools/ti85_options.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -18,81 +19,55 @@
 #include <unistd.h>
 
 namespace {
-const char kUsage[] =
-    "usage: ti85sim --cable <file> --out <folder> [options]\n"
-    "  --cable <file>         the shared cable; made when missing\n"
-    "  --out <folder>         where trace.txt, variables.txt, NN.* and result.txt go\n"
-    "  --limit <seconds>      end at this time at the latest (default 60)\n"
-    "  --skip <index>:<byte>  decline the index-th variable header (from 0) with this\n"
-    "                         SKIP reason (1 exit, 2 skip, 3 memory full); repeatable\n"
-    "  --reject <n>           answer the next n packets with a rejection, not an ACK\n"
-    "  --unplug-at-byte <k>   let go of the wires at byte k of the link (from 0)\n"
-    "  --replug-after <ms>    after an unplug, answer again this much later\n"
-    "  --slow <us>            wait this long before every bit signal and acknowledgement\n"
-    "  --keep-receiving       stay in receive mode after an EOT or a backup\n"
-    "  --quiet                no receipt on standard output\n";
+const char kUsage[] = "usage: ti85sim --cable <file> --out <folder> [options]\n"
+                      "  --cable <file>         the shared cable; made when missing\n"
+                      "  --out <folder>         where trace.txt, variables.txt, NN.* and "
+                      "result.txt go\n"
+                      "  --limit <seconds>      end at this time at the latest (default 60)\n"
+                      "  --replug-after <ms>    after an unplug or the ON key, answer again this "
+                      "much later\n"
+                      "  --quiet                no receipt on standard output\n";
 
 struct Settings {
     std::string cable;
     std::string folder;
-    int limitSeconds = 60;
+    long limitSeconds = 60;
     long replugAfterMs = -1;
     bool quiet = false;
     Ti85Options options;
 };
 
-bool ParseNumber(const char* text, long* value) {
-    char* end = nullptr;
-    *value = std::strtol(text, &end, 0);
-    return end != text && *end == '\0';
-}
-
-bool ParseSkip(const char* text, Ti85Options* options) {
-    const char* colon = std::strchr(text, ':');
-    long index = 0, reason = 0;
-    if (!colon || !ParseNumber(std::string(text, colon).c_str(), &index) ||
-        !ParseNumber(colon + 1, &reason) || index < 0 || reason < 0 || reason > 255)
-        return false;
-    options->skipReasons[static_cast<int>(index)] = static_cast<std::uint8_t>(reason);
-    return true;
+// This program's own options; the number of arguments used, 0 when the option is not one.
+int ParseOwnOption(const std::string& option, const char* value, Settings* settings) {
+    if (option == "--quiet") {
+        settings->quiet = true;
+        return 1;
+    }
+    if (!value)
+        return 0;
+    if (option == "--cable")
+        settings->cable = value;
+    else if (option == "--out")
+        settings->folder = value;
+    else if (option == "--limit")
+        return ParseCount(value, &settings->limitSeconds) ? 2 : 0;
+    else if (option == "--replug-after")
+        return ParseCount(value, &settings->replugAfterMs) ? 2 : 0;
+    else
+        return 0;
+    return 2;
 }
 
 bool Parse(int argc, char** argv, Settings* settings) {
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc;) {
         std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long number = 0;
-        bool numeric = value && ParseNumber(value, &number) && number >= 0;
-        if (option == "--quiet") {
-            settings->quiet = true;
-        } else if (option == "--keep-receiving") {
-            settings->options.keepReceiving = true;
-        } else if (!value) {
+        int used = ParseOwnOption(option, value, settings);
+        if (used == 0)
+            used = ParseTi85Option(option, value, &settings->options);
+        if (used == 0)
             return false;
-        } else if (option == "--cable") {
-            settings->cable = value;
-        } else if (option == "--out") {
-            settings->folder = value;
-        } else if (option == "--skip") {
-            if (!ParseSkip(value, &settings->options))
-                return false;
-        } else if (!numeric) {
-            return false;
-        } else if (option == "--limit") {
-            settings->limitSeconds = static_cast<int>(number);
-        } else if (option == "--reject") {
-            settings->options.rejectPackets = static_cast<int>(number);
-        } else if (option == "--unplug-at-byte") {
-            settings->options.link.stopAtByte = number;
-        } else if (option == "--replug-after") {
-            settings->replugAfterMs = number;
-        } else if (option == "--slow") {
-            settings->options.link.bitDelay = std::chrono::microseconds(number);
-        } else {
-            return false;
-        }
-        if (option != "--quiet" && option != "--keep-receiving")
-            ++i;
+        i += used;
     }
     return !settings->cable.empty() && !settings->folder.empty();
 }
@@ -137,7 +112,7 @@ bool Serve(VirtualCable& cable, Settings& settings, const sigset_t& stops) {
             timedOut = true;
             break;
         }
-        if (settings.replugAfterMs >= 0 && ti85.Link().Unplugged()) {
+        if (settings.replugAfterMs >= 0 && ti85.Link().Silent()) {
             if (unpluggedSince == std::chrono::steady_clock::time_point::max())
                 unpluggedSince = now;
             if (now - unpluggedSince >= std::chrono::milliseconds(settings.replugAfterMs)) {
@@ -162,7 +137,7 @@ bool Serve(VirtualCable& cable, Settings& settings, const sigset_t& stops) {
 int main(int argc, char** argv) {
     Settings settings;
     if (!Parse(argc, argv, &settings)) {
-        std::cerr << kUsage;
+        std::cerr << kUsage << kTi85OptionsUsage;
         return 2;
     }
     std::error_code error;

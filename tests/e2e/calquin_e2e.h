@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sim/simulated_ti85.h"
+#include "tests/support/test_calculator.h"
 #include "tests/e2e/gui_driver.h"
 #include "tests/e2e/wine_run.h"
 #include "tests/transfer/test_variables.h"
@@ -38,7 +39,7 @@ class CalquinE2eTest : public ::testing::Test {
     // Points COM2 of the session at a path that does not exist, or back at its device.
     void MakeCom2Missing(bool missing);
 
-    void StartCalculator(Ti85Options options = {});
+    void StartCalculator(Ti85Options options = TestTi85());
     SimulatedTi85& Calculator() { return *ti85; }
     VirtualCable& Cable() { return *cable; }
 

@@ -38,7 +38,7 @@ class LinkTest : public CalquinE2eTest {
 // A calculator slow enough that a few thousand bytes take seconds: the user's clicks come
 // while the transfer is under way.
 Ti85Options Slowly() {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.bitDelay = std::chrono::microseconds(60);
     return options;
 }
@@ -75,7 +75,7 @@ TEST_F(LinkTest, EachSkipReasonIsTreatedAsTheProgramDecided) {
     StartProgramAndWait();
 
     // 2, "skip": the file goes on with its next variable, and so does the batch.
-    Ti85Options skip;
+    Ti85Options skip = TestTi85();
     skip.skipReasons[0] = 2;
     StartCalculator(skip);
     SendPicked("\"xyz.85g\" \"t.85p\"");
@@ -85,7 +85,7 @@ TEST_F(LinkTest, EachSkipReasonIsTreatedAsTheProgramDecided) {
     EXPECT_EQ(Trace(), Declined() + Taken() + Taken() + Taken() + EndOfTransmission());
 
     // 1, "exit": the file and the batch end quietly; the header went out, so EOT follows.
-    Ti85Options exit;
+    Ti85Options exit = TestTi85();
     exit.skipReasons[0] = 1;
     StartCalculator(exit);
     SendPicked("\"xyz.85g\" \"t.85p\"");
@@ -96,7 +96,7 @@ TEST_F(LinkTest, EachSkipReasonIsTreatedAsTheProgramDecided) {
     EXPECT_EQ(Trace(), Declined() + EndOfTransmission());
 
     // 3, "memory full": the same, and the user is told once the EOT is through.
-    Ti85Options full;
+    Ti85Options full = TestTi85();
     full.skipReasons[1] = 3;
     StartCalculator(full);
     SendPicked("\"xyz.85g\" \"t.85p\"");
@@ -114,7 +114,7 @@ TEST_F(LinkTest, RejectedPacketsAreSentAgainAndTheProgressStartsOver) {
     TestVariable r = Variable("R", 400, 7);
     std::string path = WriteFile("r.85p", FileOf({r}));
     StartProgramAndWait();
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.rejectPackets = 1; // the VAR
     StartCalculator(options);
     SendPicked(path);
@@ -150,7 +150,7 @@ TEST_F(LinkTest, ACablePulledMidTransferIsReportedWithinSecondsAndTheNextSendWor
     TestVariable p = Variable("PULL", 1500, 9);
     std::string path = WriteFile("p.85p", FileOf({p}));
     StartProgramAndWait();
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 30 + 600; // inside the data: VAR 14, ACK, CTS, ACK, DATA header
     StartCalculator(options);
     SendPicked(path);
@@ -215,7 +215,7 @@ TEST_F(LinkTest, CancelWhileTheCalculatorDoesNotAnswerEndsTheJobWithinASecondQui
 TEST_F(LinkTest, CancelWhileTheCalculatorKeepsRefusingEndsTheJobAtTheNextRefusalQuietly) {
     std::string path = WriteFile("refused.85p", FileOf({Variable("R", 200)}));
     StartProgramAndWait();
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.rejectPackets = 1000000; // every packet, for ever
     StartCalculator(options);
     SendPicked(path);

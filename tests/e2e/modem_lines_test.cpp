@@ -32,9 +32,12 @@ TEST(ModemLines, EscapeCommFunctionAndGetCommModemStatusWorkTheSharedCable) {
                               "SETRTS cts=0 dsr=1\n"
                               "CLRDTR cts=0 dsr=0\n");
     EXPECT_EQ(cable->pc.Pulled(), kDtrDsrWire);
-    EXPECT_EQ(cable->pc.Releases(kDtrDsrWire), 1);
-    EXPECT_EQ(cable->pc.Releases(kRtsCtsWire), 1);
-    EXPECT_GE(cable->pcReads.load(), 2u); // the polls while the PC pulled nothing
+    // The five changes reached the wires in order, and nothing else did.
+    const std::vector<std::uint8_t> changes = {kDtrDsrWire, kBothWires, kRtsCtsWire, 0,
+                                               kDtrDsrWire};
+    ASSERT_EQ(cable->pcChanges.Changes(), changes.size());
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        EXPECT_EQ(cable->pcChanges.PullsOfChange(i), changes[i]) << "change " << i;
     UnmapSharedCable(cable);
 }
 
@@ -49,6 +52,6 @@ TEST(ModemLines, OnlyTheCableDeviceHasLines) {
     EXPECT_EQ(probe.ExitCode(), 1);
     EXPECT_NE(probe.Output().find("initial status-failed"), std::string::npos) << probe.Output();
     EXPECT_EQ(cable->pc.Pulled(), 0);
-    EXPECT_EQ(cable->pcReads.load(), 0u);
+    EXPECT_EQ(cable->pcChanges.Changes(), 0u);
     UnmapSharedCable(cable);
 }

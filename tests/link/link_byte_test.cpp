@@ -59,7 +59,7 @@ TEST(LinkByte, ReceiveAcknowledgesEachBitOnTheOtherWireAndEndsReleased) {
 
 // A calculator that pulls both wires for its 0 bits: the reading 0 is a 0, answered with 2.
 TEST(LinkByte, BothWiresLowIsAZeroBit) {
-    CalculatorLinkOptions glitchy;
+    CalculatorLinkOptions glitchy = TestCalculatorLink();
     glitchy.zerosOnBothWires = 0xFF;
     CalculatorThread calculator(glitchy);
     calculator.Run([](CalculatorLink& link) {
@@ -89,9 +89,9 @@ TEST(LinkByte, SendWaitsWhileTheReadingShowsOnlyItsOwnPull) {
         RecordLinkWrites(true);
         std::thread pc([byte] { SendLinkByte(byte); });
         ASSERT_TRUE(WaitUntil([&cable] { return cable.pc.Pulled() != 0; }, 1000ms));
-        const std::uint32_t readsAtSignal = cable.pcReads.load();
+        const std::uint64_t readsAtSignal = VirtualPortCounts().reads;
         bool polled =
-            WaitUntil([&] { return cable.pcReads.load() - readsAtSignal > 5000; }, 1000ms);
+            WaitUntil([&] { return VirtualPortCounts().reads - readsAtSignal > 5000; }, 1000ms);
         EXPECT_TRUE(polled);
         EXPECT_EQ(RecordedLinkWrites(), Writes{signal});
         EXPECT_EQ(LastLinkReading(), 3 - signal);
@@ -109,18 +109,21 @@ TEST(LinkByte, SendWaitsWhileTheReadingShowsOnlyItsOwnPull) {
 
 TEST(LinkByte, EveryValueGoesBothWays) {
     CalculatorThread calculator;
-    std::vector<std::uint8_t> echoed;
     calculator.Run([](CalculatorLink& link) {
-        for (int value = 0; value < 256; ++value) {
-            std::uint8_t byte;
-            if (!link.ReceiveByte(&byte) || !link.SendByte(byte))
+        std::vector<std::uint8_t> received(256);
+        for (std::uint8_t& byte : received)
+            if (!link.ReceiveByte(&byte))
                 return;
-        }
+        for (std::uint8_t byte : received)
+            if (!link.SendByte(byte))
+                return;
     });
-    for (int value = 0; value < 256; ++value) {
+    MarkPacketStart();
+    for (int value = 0; value < 256; ++value)
         SendLinkByte(static_cast<std::uint8_t>(value));
+    std::vector<std::uint8_t> echoed;
+    for (int value = 0; value < 256; ++value)
         echoed.push_back(ReceiveLinkByte());
-    }
     ASSERT_TRUE(calculator.Join());
     EXPECT_FALSE(LinkGivenUp());
     for (int value = 0; value < 256; ++value)
@@ -128,7 +131,7 @@ TEST(LinkByte, EveryValueGoesBothWays) {
 }
 
 TEST(LinkByte, ASlowCalculatorIsWaitedFor) {
-    CalculatorLinkOptions slow;
+    CalculatorLinkOptions slow = TestCalculatorLink();
     slow.bitDelay = 3ms;
     CalculatorThread calculator(slow);
     const std::vector<std::uint8_t> bytes = {0xA5, 0x3C};
@@ -140,13 +143,15 @@ TEST(LinkByte, ASlowCalculatorIsWaitedFor) {
     });
     RecordLinkWrites(true);
     for (std::uint8_t byte : bytes) {
+        MarkPacketStart();
         SendLinkByte(byte);
         EXPECT_EQ(ReceiveLinkByte(), static_cast<std::uint8_t>(~byte));
     }
     ASSERT_TRUE(calculator.Join());
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator), bytes);
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
-    EXPECT_EQ(RecordedLinkWrites().size(), 4u * 16u);
+    // The job's first packet releases the lines once before its wait for the idle link.
+    EXPECT_EQ(RecordedLinkWrites().size(), 1u + 4u * 16u);
 }
 
 TEST(LinkByte, AFailedStatusReadIsShownOnceAndGivesTheJobUp) {
@@ -195,6 +200,7 @@ TEST(LinkState, ANewJobForgetsTheLastOnesOutcomeAndCancel) {
         if (link.ReceiveByte(&byte))
             link.SendByte(byte);
     });
+    MarkPacketStart();
     SendLinkByte(0x77);
     EXPECT_EQ(ReceiveLinkByte(), 0x77);
     ASSERT_TRUE(calculator.Join());

@@ -55,10 +55,11 @@ void ExpectSilentLink() {
 // The calculator takes the packet's first byte, then stops at `bit` of the second one: the
 // cable pulled before the bit, or frozen holding its wire after its first move of the bit.
 void CalculatorStops(bool pcSends, int bit, bool holding) {
-    CalculatorLinkOptions options;
+    CalculatorLinkOptions options = TestCalculatorLink();
     options.stopAtByte = 1;
     options.stopAtBit = bit;
-    options.stopHoldingWire = holding;
+    options.stopAfterFirstMove = holding;
+    options.stopKind = holding ? StopKind::Freeze : StopKind::Unplug;
     CalculatorThread calculator(options);
     calculator.Run([pcSends](CalculatorLink& link) {
         std::uint8_t byte;
@@ -169,17 +170,19 @@ void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::du
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
     EXPECT_GE(waited, earliest);
     EXPECT_LE(waited, latest);
-    EXPECT_EQ(RecordedLinkWrites(), pcSends ? (Writes{(kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
+    // Sending, the job's first packet releases the lines before its wait for the idle link.
+    EXPECT_EQ(RecordedLinkWrites(), pcSends ? (Writes{3, (kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
     ExpectSilentLink();
 }
 
 // Closing ends a wait inside a packet at once too, long before the answer limit.
 void ClosingMidPacket() {
-    CalculatorLinkOptions frozen;
+    CalculatorLinkOptions frozen = TestCalculatorLink();
     frozen.stopAtByte = 0;
     frozen.stopAtBit = 3;
-    frozen.stopHoldingWire = true;
+    frozen.stopAfterFirstMove = true;
+    frozen.stopKind = StopKind::Freeze;
     CalculatorThread calculator(frozen);
     calculator.Run([](CalculatorLink& link) { link.SendByte(0xFF); });
     const Clock::time_point start = Clock::now();
@@ -195,7 +198,7 @@ void ClosingMidPacket() {
 // Cancel gives up only a calculator that is not answering: one that answers every wait within a
 // second, packet starts included, gets its bytes.
 void CancelWhileAnswered() {
-    CalculatorLinkOptions slow;
+    CalculatorLinkOptions slow = TestCalculatorLink();
     slow.bitDelay = 100ms;
     CalculatorThread calculator(slow);
     calculator.Run([](CalculatorLink& link) {
@@ -215,8 +218,7 @@ void CancelWhileAnswered() {
 // No idle moment between the calculator's last acknowledgement and its first signal: the PC's
 // wait for the idle link after its last bit is never answered, and it gives up rather than hang.
 void ZeroTurnaround() {
-    CalculatorLinkOptions hasty;
-    hasty.turnaroundWaitsForPcPoll = false;
+    CalculatorLinkOptions hasty = TestCalculatorLink();
     hasty.turnaround = std::chrono::microseconds(0);
     CalculatorThread calculator(hasty);
     calculator.Run([](CalculatorLink& link) {

@@ -157,7 +157,7 @@ class PacketGiveUpTest : public ::testing::TestWithParam<GiveUpPoint> {
 };
 
 CalculatorLinkOptions UnpluggedAt(long byte) {
-    CalculatorLinkOptions options;
+    CalculatorLinkOptions options = TestCalculatorLink();
     options.stopAtByte = byte;
     options.stopAtBit = 3;
     return options;

@@ -14,7 +14,7 @@ Clock::time_point Soon() {
     return Clock::now() + std::chrono::seconds(20);
 }
 
-Ti85Options WithDeadline(Ti85Options options = {}) {
+Ti85Options WithDeadline(Ti85Options options = TestTi85()) {
     options.link.deadline = Soon();
     return options;
 }
@@ -215,7 +215,7 @@ TEST_F(SimulatedTi85Test, KeepsReceivingAfterAnEotWhenAsked) {
 
 // Stop ends the calculator's wait for a packet that never comes, long before its deadline.
 TEST_F(SimulatedTi85Test, StopEndsAWaitAtOnce) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.deadline = Clock::now() + std::chrono::hours(1);
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();

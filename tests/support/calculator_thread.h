@@ -3,6 +3,7 @@
 
 #include "sim/calculator_link.h"
 #include "sim/virtual_cable.h"
+#include "tests/support/test_calculator.h"
 
 #include <chrono>
 #include <functional>
@@ -14,7 +15,7 @@
 // waits end at the deadline, and the destructor stops and joins it.
 class CalculatorThread {
   public:
-    explicit CalculatorThread(CalculatorLinkOptions options = {},
+    explicit CalculatorThread(CalculatorLinkOptions options = TestCalculatorLink(),
                               std::chrono::seconds limit = std::chrono::seconds(20));
     ~CalculatorThread();
 

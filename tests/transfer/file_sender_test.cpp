@@ -228,7 +228,7 @@ struct DeclinedRun {
 
 // Three variables; the calculator declines the second with `reason`.
 DeclinedRun SendThreeDecliningTheSecond(std::uint8_t reason) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[1] = reason;
     SimulatedLink link(options);
     TempFile file(VariableFileOf(
@@ -282,7 +282,7 @@ TEST(FileSender, ASkipWhoseReasonIsTheValueOfCtsIsStillASkip) {
 }
 
 TEST(FileSender, ADeclinedBackupEndsTheFile) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[0] = 2; // even "skip this one": its chunks cannot be stepped over
     SimulatedLink link(options);
     TempFile file(VariableFileOf(
@@ -296,7 +296,7 @@ TEST(FileSender, ADeclinedBackupEndsTheFile) {
 }
 
 TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.rejectPackets = 2;
     SimulatedLink link(options);
     Bytes header = VariableHeader(0x00, "R", 50);
@@ -319,7 +319,7 @@ TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
 
 TEST(FileSender, ALinkGivenUpMidFileEndsItAtOnce) {
     // The calculator goes silent in the middle of the backup's header.
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 4;
     options.link.stopAtBit = 3;
     SimulatedLink link(options);

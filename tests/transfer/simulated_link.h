@@ -4,13 +4,14 @@
 
 #include "sim/simulated_ti85.h"
 #include "sim/virtual_cable.h"
+#include "tests/support/test_calculator.h"
 
 #include <chrono>
 #include <memory>
 
 class SimulatedLink {
   public:
-    explicit SimulatedLink(Ti85Options options = {});
+    explicit SimulatedLink(Ti85Options options = TestTi85());
     ~SimulatedLink(); // stops the calculator, then detaches the cable
 
     SimulatedTi85& Calculator() { return *calculator; }

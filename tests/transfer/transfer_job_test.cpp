@@ -50,7 +50,7 @@ const std::string kNoAnswer = "The calculator stopped answering. Check the cable
 } // namespace
 
 TEST(TransferJob, TheBatchStopsAtTheFirstFileThatEndsItAndStillSendsTheEot) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[1] = 1; // the second file's variable: the user exits on the calculator
     SimulatedLink link(options);
     TempFile first(OneVariable("F1")), second(OneVariable("F2")), third(OneVariable("F3"));
@@ -65,7 +65,7 @@ TEST(TransferJob, TheBatchStopsAtTheFirstFileThatEndsItAndStillSendsTheEot) {
 }
 
 TEST(TransferJob, ADeclinedVariableAloneIsEnoughForAnEot) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.skipReasons[0] = 2;
     SimulatedLink link(options);
     TempFile file(OneVariable("NO"));
@@ -121,7 +121,7 @@ TEST(TransferJob, ABackupEndsTheBatchWithoutAnEot) {
 }
 
 TEST(TransferJob, ResendSendsTheLastFileAgainAndKeepsIt) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.keepReceiving = true;
     SimulatedLink link(options);
     TempFile file(OneVariable("AGAIN"));
@@ -154,7 +154,7 @@ TEST(TransferJob, ResendBeforeAnythingWasSentIsAnOpenFailure) {
 }
 
 TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 6; // inside the first file's header
     SimulatedLink link(options);
     TempFile first(OneVariable("F1")), second(OneVariable("F2"));
@@ -169,7 +169,7 @@ TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
 
 TEST(TransferJob, AnUnansweredEotIsToldToo) {
     // 74-byte file: VAR 11 bytes, ACK, CTS, ACK, DATA 16 bytes, ACK; the EOT starts at byte 43.
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 44;
     SimulatedLink link(options);
     TempFile file(VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}));
@@ -198,7 +198,7 @@ void RunCancelledBatchOfTwo() {
 
 TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
     // The calculator never sends its answer to the header; the job is told to stop meanwhile.
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.link.stopAtByte = 15;
     SimulatedLink link(options);
     RunCancelledBatchOfTwo();
@@ -206,7 +206,7 @@ TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
 
 TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
     // Without Cancel the header would go out again until the calculator takes it.
-    Ti85Options options;
+    Ti85Options options = TestTi85();
     options.rejectPackets = 3;
     SimulatedLink link(options);
     RunCancelledBatchOfTwo();
@@ -233,7 +233,7 @@ TEST(TransferJob, AFullMemoryIsToldAfterTheEotAlsoWhenTheEotIsNotDelivered) {
     };
     for (const Case& run :
          {Case{27, LinkStop::None, {kFull, kNoAnswer}}, Case{26, LinkStop::Cancel, {kFull}}}) {
-        Ti85Options options;
+        Ti85Options options = TestTi85();
         options.skipReasons[0] = 3;
         options.link.stopAtByte = run.stopAtByte;
         SimulatedLink link(options);
