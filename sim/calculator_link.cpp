@@ -171,12 +171,14 @@ void CalculatorLink::PressOn() {
 }
 
 void CalculatorLink::NoteStop() {
-    stoppedAnswering = std::chrono::steady_clock::now().time_since_epoch().count();
+    stoppedAnswering = CableClockNow();
 }
 
 std::chrono::steady_clock::time_point CalculatorLink::StoppedAnsweringAt() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(stoppedAnswering.load()));
+    const std::uint64_t stopped = stoppedAnswering.load();
+    if (stopped == 0)
+        return std::chrono::steady_clock::time_point();
+    return std::chrono::steady_clock::now() - std::chrono::nanoseconds(CableClockNow() - stopped);
 }
 
 void CalculatorLink::Record(LinkDirection direction, std::uint8_t value) {

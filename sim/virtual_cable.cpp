@@ -45,6 +45,10 @@ std::uint8_t PullHistory::PullsOfChange(std::uint64_t index) const {
     return static_cast<std::uint8_t>(kept[index % kKept].load() & kBothWires);
 }
 
+std::uint64_t PullHistory::TimeOfChange(std::uint64_t index) const {
+    return kept[index % kKept].load() >> 2;
+}
+
 std::uint8_t VirtualCable::WireLevels() const {
     return static_cast<std::uint8_t>(~(pc.Pulled() | calculator.Pulled()) & kBothWires);
 }

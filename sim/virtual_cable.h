@@ -36,8 +36,9 @@ struct PullHistory {
     // The time of the first change at or after `nanoseconds` that is still kept; none: ~0.
     std::uint64_t FirstChangeFrom(std::uint64_t nanoseconds) const;
     std::uint64_t Changes() const { return changes.load(); }
-    // The pulls after the `index`-th change (from 0), while it is still kept.
+    // The pulls after the `index`-th change (from 0), and its time, while it is still kept.
     std::uint8_t PullsOfChange(std::uint64_t index) const;
+    std::uint64_t TimeOfChange(std::uint64_t index) const;
 };
 
 struct VirtualCable {
