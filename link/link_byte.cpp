@@ -46,7 +46,7 @@ void SendLinkByte(std::uint8_t byte) {
         SetLinkLines(3);
         // Only the acknowledgement's release is awaited: a calculator that has turned round may
         // already pull its first bit on the other wire.
-        if (!AwaitLines(one ? CtsHigh : DsrHigh, false, &reading))
+        if (!AwaitLines(one ? CtsHigh : DsrHigh, false, &reading, true))
             return;
     }
 }

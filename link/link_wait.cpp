@@ -34,15 +34,22 @@ bool GaveUp(bool patient, Clock::duration waited) {
     GiveUpLink(reason);
     return true;
 }
+
+bool ErrorSignal(LinkLines reading) {
+    if (reading != 0)
+        return false;
+    GiveUpLink(LinkOutcome::NoAnswer);
+    return true;
+}
 } // namespace
 
-bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last) {
+bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last, bool released) {
     const Clock::time_point start = Clock::now();
     bool sleeping = false; // a patient wait that has gone unanswered for kLinkSleepAfter
     for (unsigned polls = 1;; ++polls) {
         LinkLines reading = ReadLinkLines();
         *last = reading;
-        if (LinkGivenUp())
+        if (LinkGivenUp() || (released && ErrorSignal(reading)))
             return false;
         if (IsDone(reading))
             return true;
@@ -65,12 +72,8 @@ bool AwaitIdleLink() {
     for (;;) {
         LinkLines reading = ReadLinkLines();
         const Clock::time_point now = Clock::now();
-        if (LinkGivenUp())
+        if (LinkGivenUp() || ErrorSignal(reading))
             return false;
-        if (reading == 0) {
-            GiveUpLink(LinkOutcome::NoAnswer);
-            return false;
-        }
         if (reading != 3) {
             idle = false;
         } else if (!idle) {

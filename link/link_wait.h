@@ -20,12 +20,14 @@ constexpr std::chrono::microseconds kLinkIdleHold{1500};
 
 // Polls ReadLinkLines until IsDone(reading) holds, and returns that reading in *last. No sleep,
 // except in a packet's first wait (patient) once it has gone kLinkSleepAfter unanswered. That
-// wait lasts until the job is told to stop; any other gives up after kLinkAnswerLimit.
-// Returns false when the wait was given up (the link is then given up too).
-bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last);
+// wait lasts until the job is told to stop; any other gives up after kLinkAnswerLimit. While the
+// PC pulls no wire (`released`), both wires low can only be the calculator's error signal (its
+// user pressed ON, and it has left receive mode): the wait is given up at once as not
+// answering. Returns false when the wait was given up (the link is then given up too).
+bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last,
+                bool released = false);
 
 // Polls until the link has read idle (3) for kLinkIdleHold without a break; gives up like a wait
-// inside a packet when that has not come within kLinkAnswerLimit. Both wires low is the
-// calculator's error signal (its user pressed ON, and it has left receive mode): given up at
-// once as not answering. False when given up.
+// inside a packet when that has not come within kLinkAnswerLimit, and at once on the error
+// signal. False when given up.
 bool AwaitIdleLink();

@@ -72,11 +72,15 @@ bool CalculatorLink::Pause(std::chrono::microseconds duration) {
 }
 
 // The instant of its next look at the wires, once it has come. A thread that got there late
-// looks at the instants it missed one by one: the cable tells what they showed.
+// looks at the instants it missed one by one: the cable tells what they showed. Looking all the
+// time, it looks at every change of the PC's pulls, and at now.
 std::uint64_t CalculatorLink::NextLook() {
     const std::uint64_t period = Nanoseconds(options.samplePeriod);
-    if (period == 0)
-        return CableClockNow();
+    if (period == 0) {
+        std::uint64_t at = std::min(cable.pcChanges.FirstChangeFrom(nextLook), CableClockNow());
+        nextLook = std::max(nextLook, at + 1);
+        return at;
+    }
     if (!WaitUntil(nextLook))
         return nextLook; // cut off: the caller finds out
     std::uint64_t at = nextLook;
@@ -89,6 +93,7 @@ std::uint64_t CalculatorLink::NextLook() {
 // the cable tells what the looks it slept through would have seen.
 bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* seen) {
     const std::uint64_t hold = Nanoseconds(options.hold);
+    const bool continuous = options.samplePeriod.count() == 0;
     const std::uint64_t started = CableClockNow();
     std::uint8_t levels = 0xFF;
     std::uint64_t since = 0;
@@ -97,7 +102,10 @@ bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* s
             return false;
         std::uint64_t at = NextLook();
         std::uint8_t now = static_cast<std::uint8_t>(~(cable.PcPulledAt(at) | pulls) & kBothWires);
-        if (now != levels) {
+        // Looking all the time, it saw the levels before a change up to the change.
+        const bool heldUntilNow =
+            continuous && looks > 0 && condition(levels, wire) && at - since >= hold;
+        if (now != levels && !heldUntilNow) {
             levels = now;
             since = at;
         }
@@ -163,12 +171,14 @@ void CalculatorLink::PressOn() {
 }
 
 void CalculatorLink::NoteStop() {
-    stoppedAnswering = std::chrono::steady_clock::now().time_since_epoch().count();
+    stoppedAnswering = CableClockNow();
 }
 
 std::chrono::steady_clock::time_point CalculatorLink::StoppedAnsweringAt() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(stoppedAnswering.load()));
+    const std::uint64_t stopped = stoppedAnswering.load();
+    if (stopped == 0)
+        return std::chrono::steady_clock::time_point();
+    return std::chrono::steady_clock::now() - std::chrono::nanoseconds(CableClockNow() - stopped);
 }
 
 void CalculatorLink::Record(LinkDirection direction, std::uint8_t value) {

@@ -45,7 +45,7 @@ struct CalculatorLinkOptions {
     bool stopAfterFirstMove = false;
     StopKind stopKind = StopKind::Unplug;
     // How long ON holds both wires low.
-    std::chrono::microseconds onKeySignal{20000};
+    std::chrono::microseconds onKeySignal{100000};
     // Bit positions (bit i of the mask for bit i of a byte) at which a 0 the calculator sends
     // starts with both wires pulled for `glitch`, a reading the PC must take as a 0.
     std::uint8_t zerosOnBothWires = 0;
@@ -89,8 +89,10 @@ class CalculatorLink {
     // Plugged back in, or put back in receive mode (call it while no byte is under way): lets go
     // of any wire it held and answers again from a fresh packet; the stop point is spent.
     void Replug();
-    // When it stopped answering (at its stop point, or Unplug); the epoch before that.
+    // When it stopped answering (at its stop point, or Unplug; the end of ON's signal); the
+    // epoch before that. Also in nanoseconds of CableClockNow, 0 before.
     std::chrono::steady_clock::time_point StoppedAnsweringAt() const;
+    std::uint64_t StoppedAnsweringOnCableClock() const { return stoppedAnswering.load(); }
 
     std::vector<LinkByteRecord> Bytes() const;
     std::vector<std::uint8_t> BytesIn(LinkDirection direction) const;
@@ -123,7 +125,7 @@ class CalculatorLink {
     std::atomic<bool> leftReceiveMode{false};
     std::atomic<bool> frozen{false};
     std::atomic<bool> stopPointSpent{false};
-    std::atomic<std::chrono::steady_clock::rep> stoppedAnswering{0};
+    std::atomic<std::uint64_t> stoppedAnswering{0};
     // The calculator's own thread only: its clock and its moves.
     long byteIndex = 0;
     std::uint8_t pulls = 0;       // the wires it pulls

@@ -215,17 +215,28 @@ void CancelWhileAnswered() {
     ASSERT_TRUE(calculator.Join());
 }
 
-// No idle moment between the calculator's last acknowledgement and its first signal: the PC's
-// wait for the idle link after its last bit is never answered, and it gives up rather than hang.
-void ZeroTurnaround() {
+// No pause before the calculator's answer: it goes from its last acknowledgement straight to its
+// first signal. kStopByte ends with a 1, so that acknowledgement is on the RTS/CTS wire.
+CalculatorLinkOptions Hasty(std::chrono::microseconds hold = std::chrono::microseconds(10)) {
     CalculatorLinkOptions hasty = TestCalculatorLink();
     hasty.turnaround = std::chrono::microseconds(0);
-    CalculatorThread calculator(hasty);
-    calculator.Run([](CalculatorLink& link) {
+    hasty.hold = hold;
+    return hasty;
+}
+
+void AnswersAtOnce(CalculatorThread& calculator, std::uint8_t answer) {
+    calculator.Run([answer](CalculatorLink& link) {
         std::uint8_t byte;
         if (link.ReceiveByte(&byte))
-            link.SendByte(0x42);
+            link.SendByte(answer);
     });
+}
+
+// An answer that starts on the same wire (0x42 starts with a 0): nothing shows the
+// acknowledgement released, and the PC gives up rather than hang.
+void ZeroTurnaroundOnTheSameWire() {
+    CalculatorThread calculator(Hasty());
+    AnswersAtOnce(calculator, 0x42);
     RecordLinkWrites(true);
     const Clock::duration waited = Timed(Send);
     EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
@@ -238,6 +249,19 @@ void ZeroTurnaround() {
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
               std::vector<std::uint8_t>{kStopByte});
     ExpectSilentLink();
+}
+
+// An answer that starts on the other wire (0x43 starts with a 1): the acknowledgement shows
+// released while the first bit is already pulled, and the exchange goes on.
+void ZeroTurnaroundOnTheOtherWire(std::chrono::microseconds hold) {
+    CalculatorThread calculator(Hasty(hold));
+    AnswersAtOnce(calculator, 0x43);
+    Send();
+    EXPECT_EQ(ReceiveLinkByte(), 0x43);
+    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    ASSERT_TRUE(calculator.Join());
+    EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::CalculatorToPc),
+              std::vector<std::uint8_t>{0x43});
 }
 
 void ClosingIsNeverWithdrawn() {
@@ -276,6 +300,13 @@ TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
         kBatchLimit);
 }
 
-TEST(LinkGiveUp, AZeroTurnaroundIsGivenUpRatherThanHang) {
-    ZeroTurnaround();
+TEST(LinkGiveUp, AZeroTurnaroundOnTheSameWireIsGivenUpRatherThanHang) {
+    ZeroTurnaroundOnTheSameWire();
+}
+
+TEST(LinkByte, AZeroTurnaroundOnTheOtherWireGoesOn) {
+    for (int hold : {0, 10, 1000}) {
+        SCOPED_TRACE(hold);
+        ZeroTurnaroundOnTheOtherWire(std::chrono::microseconds(hold));
+    }
 }

@@ -1,6 +1,5 @@
 #include "tests/protocol/peer.h"
 
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "ui/recorded_ui.h"
 
@@ -59,22 +58,4 @@ Bytes LengthBlock(const Bytes& payload) {
 void ResetPacketLayerRecords() {
     bytesSent = 0;
     ClearRecordedUi();
-}
-
-LinkWatchdog::LinkWatchdog(std::chrono::seconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    thread = std::thread([this, deadline] {
-        std::unique_lock<std::mutex> hold(lock);
-        if (!ended.wait_until(hold, deadline, [this] { return finished; }))
-            RequestLinkStop(LinkStop::Cancel);
-    });
-}
-
-LinkWatchdog::~LinkWatchdog() {
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        finished = true;
-    }
-    ended.notify_all();
-    thread.join();
 }

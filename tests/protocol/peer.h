@@ -3,12 +3,9 @@
 #pragma once
 
 #include "sim/calculator_link.h"
+#include "tests/support/link_watchdog.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -31,17 +28,3 @@ const Bytes kCalculatorRejects = {0x85, 0x5A, 0x00, 0x00};
 
 // Forgets what earlier tests left: bytesSent and the recorded status writes.
 void ResetPacketLayerRecords();
-
-// A packet's first wait lasts until the job is told to stop: this tells it to (Cancel) once
-// the limit has passed, so that a test of a faulty packet layer fails instead of hanging.
-class LinkWatchdog {
-  public:
-    explicit LinkWatchdog(std::chrono::seconds limit = std::chrono::seconds(20));
-    ~LinkWatchdog();
-
-  private:
-    std::mutex lock;
-    std::condition_variable ended;
-    bool finished = false;
-    std::thread thread;
-};

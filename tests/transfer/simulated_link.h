@@ -15,6 +15,7 @@ class SimulatedLink {
     ~SimulatedLink(); // stops the calculator, then detaches the cable
 
     SimulatedTi85& Calculator() { return *calculator; }
+    VirtualCable& Cable() { return *cable; }
     // Until the session has ended (EOT acknowledged or backup taken); false at the deadline.
     bool WaitUntilDone();
     // The bytes the PC put on the link, in order.

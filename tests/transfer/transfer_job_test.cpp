@@ -3,6 +3,7 @@
 #include "link/link_port_virtual.h"
 #include "link/link_state.h"
 #include "protocol/packet.h"
+#include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "ui/recorded_ui.h"
@@ -16,37 +17,14 @@ const RecordedUi& Ui() {
     return RecordedUiState();
 }
 
-struct PathList {
-    std::vector<std::string> paths;
-    std::size_t taken = 0;
-};
-
-const char* NextPath(void* context) {
-    PathList* list = static_cast<PathList*>(context);
-    return list->taken < list->paths.size() ? list->paths[list->taken++].c_str() : nullptr;
-}
-
 void ForgetLastFilePath() {
     std::free(lastFilePath);
     lastFilePath = nullptr;
 }
 
-// A whole job as the program runs it, on this thread: begin, the batch, end.
-void RunJob(PathList* list, bool storesLastPath = true) {
-    workerThreadId = 1234;
-    BeginTransferJob();
-    SendBatch(NextPath, list, storesLastPath);
-    EndTransferJob();
-    EXPECT_EQ(workerThreadId, 0u);
-    EXPECT_EQ(Ui().buttonLabels, std::vector<std::string>{"Close"});
-}
-
 Bytes OneVariable(const std::string& name) {
     return VariableFileOf({Entry(name, Pattern(6))});
 }
-
-const std::string kNoAnswer = "The calculator stopped answering. Check the cable and that the "
-                              "calculator is waiting to receive.";
 } // namespace
 
 TEST(TransferJob, TheBatchStopsAtTheFirstFileThatEndsItAndStillSendsTheEot) {

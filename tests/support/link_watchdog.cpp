@@ -1,0 +1,21 @@
+#include "tests/support/link_watchdog.h"
+
+#include "link/link_state.h"
+
+LinkWatchdog::LinkWatchdog(std::chrono::seconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    thread = std::thread([this, deadline] {
+        std::unique_lock<std::mutex> hold(lock);
+        if (!ended.wait_until(hold, deadline, [this] { return finished; }))
+            RequestLinkStop(LinkStop::Cancel);
+    });
+}
+
+LinkWatchdog::~LinkWatchdog() {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        finished = true;
+    }
+    ended.notify_all();
+    thread.join();
+}

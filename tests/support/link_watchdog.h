@@ -1,0 +1,20 @@
+// A packet's first wait lasts until the job is told to stop: this tells it to (Cancel) once the
+// limit has passed, so that a test of a faulty layer fails instead of hanging.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+class LinkWatchdog {
+  public:
+    explicit LinkWatchdog(std::chrono::seconds limit = std::chrono::seconds(20));
+    ~LinkWatchdog();
+
+  private:
+    std::mutex lock;
+    std::condition_variable ended;
+    bool finished = false;
+    std::thread thread;
+};
