@@ -37,7 +37,7 @@ CalculatorLinkOptions FastCalculator() {
     fast.samplePeriod = std::chrono::microseconds(0);
     fast.hold = std::chrono::microseconds(0);
     fast.bitTime = std::chrono::microseconds(0);
-    fast.turnaround = std::chrono::microseconds(200);
+    fast.turnaround = std::chrono::microseconds(1000);
     return fast;
 }
 
@@ -122,11 +122,12 @@ bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* s
     }
 }
 
-// Its own move: what it looks at next comes after it.
+// Its own move: what it looks at next comes after it. The time is taken before the wires change,
+// so that a PC that answers at once is not taken to have answered before the move.
 void CalculatorLink::Move(std::uint8_t wires) {
+    const std::uint64_t now = CableClockNow();
     pulls = wires;
     cable.calculator.Pull(wires);
-    std::uint64_t now = CableClockNow();
     if (nextLook < now)
         nextLook = now;
 }

@@ -55,7 +55,7 @@ struct CalculatorLinkOptions {
 };
 
 // The fast setting, for benchmarks: levels only, seen at once and all the time, no pace, and
-// only a short pause before it answers.
+// only a short pause (1 ms) before it answers.
 CalculatorLinkOptions FastCalculator();
 
 enum class LinkDirection : std::uint8_t { PcToCalculator, CalculatorToPc };
