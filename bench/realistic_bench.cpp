@@ -4,6 +4,7 @@
 // latency timer at 1 ms), and the time the wait for the idle link adds before each packet the PC
 // sends. It prints figures; it is not a test.
 //   realistic_bench [program bytes, default 1000] [slow-line program bytes, default 200]
+//                   [slow line's call time in us, default 1000]
 #include "link/link_byte.h"
 #include "link/link_port_virtual.h"
 #include "link/link_state.h"
@@ -79,15 +80,17 @@ void IdleHold(const char* label, std::chrono::microseconds lineCall) {
 int main(int argc, char** argv) {
     const long size = argc > 1 ? std::atol(argv[1]) : 1000;
     const long slowSize = argc > 2 ? std::atol(argv[2]) : 200;
-    if (size <= 0 || size > 65000 || slowSize <= 0 || slowSize > 65000) {
-        std::fprintf(stderr, "usage: realistic_bench [program bytes] [slow-line program bytes]\n");
+    const std::chrono::microseconds call(argc > 3 ? std::atol(argv[3]) : 1000);
+    if (size <= 0 || size > 65000 || slowSize <= 0 || slowSize > 65000 || call.count() <= 0) {
+        std::fprintf(stderr, "usage: realistic_bench [program bytes] [slow-line program bytes] "
+                             "[slow line's call time in us]\n");
         return 2;
     }
+    std::printf("slow line: %.1f ms a line call\n", call.count() / 1e3);
     SendProgram("at the calculator's pace:", static_cast<std::size_t>(size),
                 std::chrono::microseconds(0));
-    SendProgram("over a slow line (1 ms a call):", static_cast<std::size_t>(slowSize),
-                std::chrono::milliseconds(1));
+    SendProgram("over the slow line:", static_cast<std::size_t>(slowSize), call);
     IdleHold("wait for the idle link:", std::chrono::microseconds(0));
-    IdleHold("the same over the slow line:", std::chrono::milliseconds(1));
+    IdleHold("the same over the slow line:", call);
     return 0;
 }
