@@ -1,6 +1,7 @@
 // One DATA packet of various sizes to the simulated TI-85 over the virtual cable, the calculator
-// answering at once: the time and byte rate of the packet, and the progress writes it causes,
-// once taken at the first attempt and once rejected a first time.
+// in its fast setting (every level seen at once, no pace): the time and byte rate of the packet,
+// and the progress writes it causes, once taken at the first attempt and once rejected a first
+// time.
 #include "link/link_state.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
@@ -21,8 +22,9 @@ struct Figures {
 };
 
 Figures SendData(std::size_t size, int rejections) {
-    CalculatorThread calculator;
+    CalculatorThread calculator(FastCalculator());
     Ti85Options options;
+    options.link = FastCalculator();
     options.link.deadline = Clock::now() + std::chrono::seconds(60);
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();

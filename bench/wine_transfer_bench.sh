@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The real calquin.exe under Wine sending to the simulated TI-85 (tools/ti85sim, answering at
-# once) through the cross-process cable: bytes per second, and CPU seconds per transferred
-# kilobyte of calquin.exe and of the wineserver, and the share of a core that calquin.exe uses
-# while it waits for a calculator that does not answer; next to it the in-process link figure of
-# build/native/bench/link_bench. It prints figures; it is not a test.
+# The real calquin.exe under Wine sending to the simulated TI-85 (tools/ti85sim in its fast
+# setting: every level seen at once, no pace) through the cross-process cable: bytes per second,
+# and CPU seconds per transferred kilobyte of calquin.exe and of the wineserver, and the share of
+# a core that calquin.exe uses while it waits for a calculator that does not answer; next to it
+# the in-process link figure of build/native/bench/link_bench. It prints figures; it is not a test.
 #
 #   bench/wine_transfer_bench.sh [data bytes of the large variable, default 16384] [rounds, default 3]
 #
@@ -63,7 +63,7 @@ session_started=1
 
 rm -f "$work/cable"
 start_simulator() {
-    "$native/tools/ti85sim" --cable "$work/cable" --out "$work/receipt" --limit 600 \
+    "$native/tools/ti85sim" --cable "$work/cable" --out "$work/receipt" --limit 600 --fast \
         >"$work/simulator.log" 2>&1 &
     simulator_pid=$!
     local rounds=2000

@@ -1,6 +1,7 @@
 #include "link/link_port_virtual.h"
 
 #include "link/link_state.h"
+#include "sim/short_nap.h"
 #include "sim/virtual_cable.h"
 #include "ui/recorded_ui.h"
 
@@ -22,7 +23,7 @@ std::atomic<std::chrono::microseconds::rep> callTime{0};
 // Tests run busy pollers at both ends of the cable on few, often busy processors: once the
 // lines have read the same for a while, a poll naps first, so that the other end gets a
 // processor sooner. A status read through the system may take as long.
-constexpr auto kPatience = std::chrono::microseconds(50);
+constexpr auto kPatience = std::chrono::microseconds(200);
 constexpr auto kNap = std::chrono::microseconds(20);
 std::chrono::steady_clock::time_point unchangedSince;
 
@@ -31,7 +32,7 @@ void NapWhileUnchanged(LinkLines lines) {
     if (lines != lastReading.load())
         unchangedSince = now;
     else if (now - unchangedSince > kPatience)
-        std::this_thread::sleep_for(kNap);
+        ShortNap(kNap);
 }
 
 void TakeCallTime() {

@@ -1,5 +1,7 @@
 #include "sim/calculator_link.h"
 
+#include "sim/short_nap.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -37,12 +39,13 @@ CalculatorLinkOptions FastCalculator() {
     fast.samplePeriod = std::chrono::microseconds(0);
     fast.hold = std::chrono::microseconds(0);
     fast.bitTime = std::chrono::microseconds(0);
-    fast.turnaround = std::chrono::microseconds(200);
+    fast.turnaround = std::chrono::microseconds(1000);
     return fast;
 }
 
 CalculatorLink::CalculatorLink(VirtualCable& cable, CalculatorLinkOptions options)
-    : cable(cable), options(options), nextLook(CableClockNow()) {}
+    : cable(cable), options(options), nextLook(CableClockNow()),
+      changesLooked(cable.pcChanges.Changes()) {}
 
 bool CalculatorLink::PastDeadline() const {
     return std::chrono::steady_clock::now() >= options.deadline;
@@ -71,21 +74,30 @@ bool CalculatorLink::Pause(std::chrono::microseconds duration) {
     return waited;
 }
 
-// The instant of its next look at the wires, once it has come. A thread that got there late
-// looks at the instants it missed one by one: the cable tells what they showed. Looking all the
-// time, it looks at every change of the PC's pulls, and at now.
-std::uint64_t CalculatorLink::NextLook() {
+// Its next look at the wires, once its instant has come. A thread that got there late looks at
+// the instants it missed one by one: the cable tells what they showed. Looking all the time, it
+// looks at every change of the PC's pulls in turn (one told late is taken as coming now), and
+// then at now.
+CalculatorLink::Look CalculatorLink::NextLook() {
     const std::uint64_t period = Nanoseconds(options.samplePeriod);
     if (period == 0) {
-        std::uint64_t at = std::min(cable.pcChanges.FirstChangeFrom(nextLook), CableClockNow());
-        nextLook = std::max(nextLook, at + 1);
-        return at;
+        const PullHistory& changes = cable.pcChanges;
+        const std::uint64_t count = changes.Changes();
+        if (changesLooked + PullHistory::kKept <= count)
+            changesLooked = count - PullHistory::kKept + 1; // the older ones are gone
+        if (changesLooked < count) {
+            nextLook = std::max(nextLook, changes.TimeOfChange(changesLooked));
+            return {nextLook, changes.PullsOfChange(changesLooked++)};
+        }
+        // The last change counted, not the PC end's own pulls, which may come a moment later.
+        nextLook = std::max(nextLook, CableClockNow());
+        return {nextLook, count == 0 ? std::uint8_t{0} : changes.PullsOfChange(count - 1)};
     }
     if (!WaitUntil(nextLook))
-        return nextLook; // cut off: the caller finds out
-    std::uint64_t at = nextLook;
+        return {nextLook, 0}; // cut off: the caller finds out
+    const Look look{nextLook, cable.PcPulledAt(nextLook)};
     nextLook += period;
-    return at;
+    return look;
 }
 
 // Looks until `condition` holds for levels it has seen unchanged for the hold time. Once the
@@ -100,13 +112,14 @@ bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* s
     for (unsigned looks = 0;; ++looks) {
         if (Cut())
             return false;
-        std::uint64_t at = NextLook();
-        std::uint8_t now = static_cast<std::uint8_t>(~(cable.PcPulledAt(at) | pulls) & kBothWires);
+        const Look look = NextLook();
+        const std::uint64_t at = look.at;
+        const std::uint8_t shown = static_cast<std::uint8_t>(~(look.pcPulls | pulls) & kBothWires);
         // Looking all the time, it saw the levels before a change up to the change.
         const bool heldUntilNow =
             continuous && looks > 0 && condition(levels, wire) && at - since >= hold;
-        if (now != levels && !heldUntilNow) {
-            levels = now;
+        if (shown != levels && !heldUntilNow) {
+            levels = shown;
             since = at;
         }
         if (condition(levels, wire) && at - since >= hold) {
@@ -118,15 +131,16 @@ bool CalculatorLink::See(Condition condition, std::uint8_t wire, std::uint8_t* s
             return false;
         const std::uint64_t clock = CableClockNow();
         if (clock - started > kPatience && clock - at < kCaughtUp)
-            std::this_thread::sleep_for(std::chrono::nanoseconds(kNap));
+            ShortNap(std::chrono::nanoseconds(kNap));
     }
 }
 
-// Its own move: what it looks at next comes after it.
+// Its own move: what it looks at next comes after it. The time is taken before the wires change,
+// so that a PC that answers at once is not taken to have answered before the move.
 void CalculatorLink::Move(std::uint8_t wires) {
+    const std::uint64_t now = CableClockNow();
     pulls = wires;
     cable.calculator.Pull(wires);
-    std::uint64_t now = CableClockNow();
     if (nextLook < now)
         nextLook = now;
 }

@@ -55,7 +55,7 @@ struct CalculatorLinkOptions {
 };
 
 // The fast setting, for benchmarks: levels only, seen at once and all the time, no pace, and
-// only a short pause before it answers.
+// only a short pause (1 ms) before it answers.
 CalculatorLinkOptions FastCalculator();
 
 enum class LinkDirection : std::uint8_t { PcToCalculator, CalculatorToPc };
@@ -102,11 +102,15 @@ class CalculatorLink {
 
   private:
     using Condition = bool (*)(std::uint8_t levels, std::uint8_t wire);
+    struct Look {
+        std::uint64_t at;     // its instant, on CableClockNow
+        std::uint8_t pcPulls; // the wires the PC pulled then
+    };
 
     bool ReceiveBits(std::uint8_t* value);
     bool SendBits(std::uint8_t value);
     bool See(Condition condition, std::uint8_t wire, std::uint8_t* levels = nullptr);
-    std::uint64_t NextLook();
+    Look NextLook();
     bool WaitUntil(std::uint64_t when);
     bool BeginBit();
     void Move(std::uint8_t pulls);
@@ -130,6 +134,7 @@ class CalculatorLink {
     long byteIndex = 0;
     std::uint8_t pulls = 0;       // the wires it pulls
     std::uint64_t nextLook = 0;   // when it looks at the wires next
+    std::uint64_t changesLooked;  // looking all the time: the PC's changes it has looked at
     std::uint64_t bitStarted = 0; // its last first move of a bit
     std::uint64_t receivedAt = 0; // the end of the last byte it received
     bool lastWasReceive = false;

@@ -28,19 +28,6 @@ std::uint8_t PullHistory::PulledAt(std::uint64_t nanoseconds) const {
     return oldest == 0 ? 0 : PullsOfChange(oldest);
 }
 
-std::uint64_t PullHistory::FirstChangeFrom(std::uint64_t nanoseconds) const {
-    std::uint64_t count = changes.load();
-    std::uint64_t oldest = count >= kKept ? count - kKept + 1 : 0;
-    std::uint64_t first = ~std::uint64_t{0};
-    for (std::uint64_t index = count; index-- > oldest;) {
-        std::uint64_t time = kept[index % kKept].load() >> 2;
-        if (time < nanoseconds)
-            break;
-        first = time;
-    }
-    return first;
-}
-
 std::uint8_t PullHistory::PullsOfChange(std::uint64_t index) const {
     return static_cast<std::uint8_t>(kept[index % kKept].load() & kBothWires);
 }

@@ -33,8 +33,6 @@ struct PullHistory {
     // The pulls at `nanoseconds` (0 before the first change; before the oldest change kept, the
     // oldest one kept).
     std::uint8_t PulledAt(std::uint64_t nanoseconds) const;
-    // The time of the first change at or after `nanoseconds` that is still kept; none: ~0.
-    std::uint64_t FirstChangeFrom(std::uint64_t nanoseconds) const;
     std::uint64_t Changes() const { return changes.load(); }
     // The pulls after the `index`-th change (from 0), and its time, while it is still kept.
     std::uint8_t PullsOfChange(std::uint64_t index) const;

@@ -11,7 +11,7 @@ const char kTi85OptionsUsage[] =
     "  --bit-time <us>        start a bit no sooner than this after the last (default 60,\n"
     "                         about 2 KB/s)\n"
     "  --turnaround <us>      pause from a received packet to the answer (default 3000)\n"
-    "  --fast                 no hold, no pace, looks all the time, answers after 200 us\n"
+    "  --fast                 no hold, no pace, looks all the time, answers after 1 ms\n"
     "  --slow <us>            wait this long before every bit signal and acknowledgement\n"
     "  --receive-after <ms>   enter receive mode this late (and again after a replug)\n"
     "  --prompt <index>:<ms>  answer the index-th variable header (from 0) this late\n"

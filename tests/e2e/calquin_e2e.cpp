@@ -1,6 +1,7 @@
 #include "tests/e2e/calquin_e2e.h"
 
 #include "tools/receipt.h"
+#include "tools/ti85_options.h"
 
 #include "protocol/packet.h"
 #include "sim/shared_cable.h"
@@ -81,6 +82,12 @@ void CalquinE2eTest::MakeCom2Missing(bool missing) {
 }
 
 void CalquinE2eTest::StartCalculator(Ti85Options options) {
+    // The simulator's own options in CALQUIN_E2E_TI85 change every calculator of the suite, for
+    // a run against a stricter one ("--hold 1000 --sample 100 --turnaround 1000").
+    const char* stricter = std::getenv("CALQUIN_E2E_TI85");
+    if (stricter) {
+        ASSERT_TRUE(ParseTi85Options(stricter, &options)) << "CALQUIN_E2E_TI85: " << stricter;
+    }
     options.link.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(150);
     ti85 = std::make_unique<SimulatedTi85>(*cable, options);
     ti85->Start();

@@ -1,0 +1,96 @@
+// What sending costs against a calculator with a real TI-85's pace (bits at about 2 KB/s, a few
+// milliseconds before each answer), in process: a typical program over a direct line, the same
+// over a slow line whose every line call lasts a millisecond (a USB serial adapter with its
+// latency timer at 1 ms), and the time the wait for the idle link adds before each packet the PC
+// sends. It prints figures; it is not a test.
+//   realistic_bench [program bytes, default 1000] [slow-line program bytes, default 200]
+//                   [slow line's call time in us, default 1000]
+#include "link/link_byte.h"
+#include "link/link_port_virtual.h"
+#include "link/link_state.h"
+#include "protocol/packet.h"
+#include "tests/support/calculator_thread.h"
+#include "tests/transfer/job_runner.h"
+#include "tests/transfer/sample_files.h"
+#include "tests/transfer/simulated_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// One job sending a program of `size` data bytes; its time, and the link bytes it took.
+void SendProgram(const char* label, std::size_t size, std::chrono::microseconds lineCall) {
+    Ti85Options options; // the calculator's own defaults
+    SimulatedLink link(options);
+    SetLineCallTime(lineCall);
+    TempFile file(VariableFileOf({Entry("PROG", Pattern(size, 7))}));
+    PathList list{{file.Path()}};
+    const Clock::time_point start = Clock::now();
+    RunJob(&list);
+    const double seconds = SecondsSince(start);
+    SetLineCallTime(std::chrono::microseconds(0));
+    link.WaitUntilDone();
+    const long linkBytes = link.Calculator().Link().ByteCount();
+    const bool intact = link.Calculator().Variables().size() == 1 &&
+                        link.Calculator().Variables()[0].chunks[0] == Pattern(size, 7);
+    std::printf("%-34s %6zu data bytes in %7.3f s: %6.0f data bytes/s, %6.0f link bytes/s%s\n",
+                label, size, seconds, size / seconds, linkBytes / seconds,
+                intact && !LinkGivenUp() ? "" : "  -- NOT TAKEN INTACT");
+}
+
+// The median time of four bytes sent as a packet of their own (after the wait for the idle link)
+// and as bytes inside a packet, against the calculator's fast setting.
+void IdleHold(const char* label, std::chrono::microseconds lineCall) {
+    constexpr int kRounds = 21;
+    CalculatorThread calculator(FastCalculator(), std::chrono::seconds(120));
+    calculator.Run([](CalculatorLink& link) {
+        std::uint8_t byte;
+        while (link.ReceiveByte(&byte)) {
+        }
+    });
+    SetLineCallTime(lineCall);
+    std::vector<double> asPacket, inPacket;
+    for (int round = 0; round < kRounds; ++round) {
+        for (bool packet : {true, false}) {
+            const Clock::time_point start = Clock::now();
+            if (packet)
+                MarkPacketStart();
+            for (std::uint8_t byte : {0x05, 0x56, 0x00, 0x00})
+                SendLinkByte(byte);
+            (packet ? asPacket : inPacket).push_back(SecondsSince(start));
+        }
+    }
+    SetLineCallTime(std::chrono::microseconds(0));
+    std::sort(asPacket.begin(), asPacket.end());
+    std::sort(inPacket.begin(), inPacket.end());
+    const double added = asPacket[kRounds / 2] - inPacket[kRounds / 2];
+    std::printf("%-34s %.2f ms a packet, %.2f ms a variable (VAR, ACK, DATA)%s\n", label,
+                added * 1e3, 3 * added * 1e3, LinkGivenUp() ? "  -- GIVEN UP" : "");
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    const long size = argc > 1 ? std::atol(argv[1]) : 1000;
+    const long slowSize = argc > 2 ? std::atol(argv[2]) : 200;
+    const std::chrono::microseconds call(argc > 3 ? std::atol(argv[3]) : 1000);
+    if (size <= 0 || size > 65000 || slowSize <= 0 || slowSize > 65000 || call.count() <= 0) {
+        std::fprintf(stderr, "usage: realistic_bench [program bytes] [slow-line program bytes] "
+                             "[slow line's call time in us]\n");
+        return 2;
+    }
+    std::printf("slow line: %.1f ms a line call\n", call.count() / 1e3);
+    SendProgram("at the calculator's pace:", static_cast<std::size_t>(size),
+                std::chrono::microseconds(0));
+    SendProgram("over the slow line:", static_cast<std::size_t>(slowSize), call);
+    IdleHold("wait for the idle link:", std::chrono::microseconds(0));
+    IdleHold("the same over the slow line:", call);
+    return 0;
+}
