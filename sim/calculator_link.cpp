@@ -3,7 +3,6 @@
 #include "sim/short_nap.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace {
 std::uint8_t OtherWire(std::uint8_t wire) {
@@ -24,9 +23,10 @@ bool AnyLow(std::uint8_t levels, std::uint8_t) {
     return levels != kBothWires;
 }
 
-// Waits of more than this sleep for most of their time: the cable keeps what the calculator's
-// looks would have seen meanwhile, and the PC gets the processor.
-constexpr std::uint64_t kSpinLimit = 300000;
+// Waits of more than this nap for most of their time, also between looks a period apart: the
+// cable keeps what the calculator's looks would have seen meanwhile, and the PC gets the
+// processor (a PC that polls is starved by a calculator that spins on a busy machine).
+constexpr std::uint64_t kSpinLimit = 60000;
 // Waiting for the PC: how long it looks without a break, and then its naps between looks (a look
 // this close to now is not one its thread got to late).
 constexpr std::uint64_t kPatience = 50000;
@@ -60,7 +60,7 @@ bool CalculatorLink::WaitUntil(std::uint64_t when) {
         if (now >= when)
             return true;
         if (when - now > kSpinLimit)
-            std::this_thread::sleep_for(std::chrono::nanoseconds(
+            ShortNap(std::chrono::nanoseconds(
                 std::min<std::uint64_t>(when - now - kSpinLimit / 2, 1000000)));
         if ((when - now > kSpinLimit || spins % 1024 == 1023) && PastDeadline())
             return false;
