@@ -55,16 +55,23 @@ void CalquinE2eTest::ForgetSettings() {
 }
 
 void CalquinE2eTest::StorePort(int port) {
-    // Wine's reg.exe has been seen to leave the value as it was, once, on a loaded machine; these
-    // tests are about the program, so the value is written until it reads back.
-    for (int attempt = 0; attempt < 3 && StoredPort() != port; ++attempt)
-        RunInSession({"reg", "add", kSettingsKey, "/v", "COMport", "/t", "REG_DWORD", "/d",
-                      std::to_string(port), "/f"});
-    EXPECT_EQ(StoredPort(), port);
+    // Under Wine on a loaded machine the value has been seen not to read back after reg.exe
+    // wrote it (as it was, or none), even after three writes; these tests are about the program,
+    // so the value is written until it reads back, and what reg.exe said is kept for a failure.
+    std::string said;
+    const auto deadline = SecondsFromNow(30);
+    for (int attempt = 0;
+         attempt < 20 && StoredPort(&said) != port && std::chrono::steady_clock::now() < deadline;
+         ++attempt)
+        said += RunInSession({"reg", "add", kSettingsKey, "/v", "COMport", "/t", "REG_DWORD", "/d",
+                              std::to_string(port), "/f"});
+    EXPECT_EQ(StoredPort(&said), port) << said;
 }
 
-int CalquinE2eTest::StoredPort() {
+int CalquinE2eTest::StoredPort(std::string* said) {
     std::string output = RunInSession({"reg", "query", kSettingsKey, "/v", "COMport"});
+    if (said)
+        *said += output;
     std::size_t at = output.find("REG_DWORD");
     if (at == std::string::npos)
         return 0;

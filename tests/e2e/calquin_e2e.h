@@ -35,7 +35,7 @@ class CalquinE2eTest : public ::testing::Test {
     // The program's settings in the session's registry.
     void ForgetSettings();
     void StorePort(int port);
-    int StoredPort(); // 0 when no value is stored
+    int StoredPort(std::string* said = nullptr); // 0 when none is stored; `said`: reg's output
     // Points COM2 of the session at a path that does not exist, or back at its device.
     void MakeCom2Missing(bool missing);
 
