@@ -19,6 +19,9 @@ std::vector<LinkLines> writes;
 std::atomic<std::uint64_t> writeCount{0};
 std::atomic<std::uint64_t> readCount{0};
 std::atomic<std::chrono::microseconds::rep> callTime{0};
+std::atomic<std::chrono::microseconds::rep> reportPeriod{0};
+std::chrono::steady_clock::time_point nextReport;
+LinkLines reported = 3;
 
 // Tests run busy pollers at both ends of the cable on few, often busy processors: once the
 // lines have read the same for a while, a poll naps first, so that the other end gets a
@@ -33,6 +36,19 @@ void NapWhileUnchanged(LinkLines lines) {
         unchangedSince = now;
     else if (now - unchangedSince > kPatience)
         ShortNap(kNap);
+}
+
+// A report carries the lines of its instant; the first read after it stands in for that.
+LinkLines Reported(LinkLines lines) {
+    const std::chrono::microseconds period(reportPeriod.load());
+    if (period.count() == 0)
+        return lines;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= nextReport) {
+        reported = lines;
+        nextReport = now + period - (now - nextReport) % period;
+    }
+    return reported;
 }
 
 void TakeCallTime() {
@@ -72,6 +88,10 @@ void SetLineCallTime(std::chrono::microseconds time) {
     callTime = time.count();
 }
 
+void SetLineReportPeriod(std::chrono::microseconds period) {
+    reportPeriod = period.count();
+}
+
 LinkLines LastLinkReading() {
     return lastReading;
 }
@@ -96,10 +116,11 @@ void SetLinkLines(LinkLines lines) {
 
 LinkLines ReadLinkLines() {
     ++readCount;
-    TakeCallTime();
+    if (reportPeriod.load() == 0)
+        TakeCallTime();
     LinkLines lines = 3;
     if (!failReads)
-        lines = cable.load()->ReadPcLines();
+        lines = Reported(cable.load()->ReadPcLines());
     else if (GiveUpOnStatusReadFailure())
         RecordMessage("There was an error calling GetCommModemStatus", "Calquin");
     NapWhileUnchanged(lines);

@@ -35,3 +35,8 @@ void FailStatusReads(bool fail);
 // A slow line, as through a USB serial adapter: every line call lasts this long (0: as long as
 // it takes). A write reaches the wires, and a read looks at them, as the call returns.
 void SetLineCallTime(std::chrono::microseconds time);
+
+// An adapter that reports the input lines only once every `period` (an FTDI adapter's latency
+// timer, under Windows): a status read returns at once the lines as the last report gave them,
+// while a write still takes the call time (0: reads look at the wires).
+void SetLineReportPeriod(std::chrono::microseconds period);

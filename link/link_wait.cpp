@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -35,21 +36,69 @@ bool GaveUp(bool patient, Clock::duration waited) {
     return true;
 }
 
-bool ErrorSignal(LinkLines reading) {
-    if (reading != 0)
-        return false;
-    GiveUpLink(LinkOutcome::NoAnswer);
-    return true;
+Clock::duration reportLag{0};
+Clock::time_point lastWrite;
+LinkLines pendingPull = 0; // the reading bit of a pull not shown yet (1 CTS, 2 DSR), or 0
+unsigned readingsSincePull = 0;
+
+void NoteReading(LinkLines reading) {
+    if (pendingPull == 0)
+        return;
+    ++readingsSincePull;
+    if ((reading & pendingPull) != 0)
+        return;
+    if (readingsSincePull > 1)
+        reportLag = std::max(reportLag, Clock::now() - lastWrite);
+    pendingPull = 0;
 }
+
+// Both wires low while the PC pulls neither is the calculator's error signal; but a port that
+// reports late still shows both low for a while after the PC has let go of its wire, as they
+// were while it held it against the calculator's acknowledgement. Any other reading of the wait
+// shows the port has caught up; until then the signal must also last kErrorSignalWait, since
+// the first pulls of a job may not yet have shown how late the port reports.
+constexpr std::chrono::milliseconds kErrorSignalWait{20};
+class ErrorSignalWatch {
+  public:
+    bool Seen(LinkLines reading) {
+        if (reading != 0) {
+            caughtUp = true;
+            return false;
+        }
+        if (!caughtUp && Clock::now() - lastWrite < LinkLateReportBound() + kErrorSignalWait)
+            return false;
+        GiveUpLink(LinkOutcome::NoAnswer);
+        return true;
+    }
+
+  private:
+    bool caughtUp = false;
+};
 } // namespace
+
+void NoteLinkWrite(LinkLines lines, bool newJob) {
+    if (newJob)
+        reportLag = Clock::duration::zero();
+    lastWrite = Clock::now();
+    pendingPull = lines == 3 ? 0 : lines;
+    readingsSincePull = 0;
+}
+
+Clock::duration LinkLateReportBound() {
+    if (reportLag == Clock::duration::zero())
+        return reportLag;
+    return 2 * reportLag + std::chrono::milliseconds(2);
+}
 
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last, bool released) {
     const Clock::time_point start = Clock::now();
     bool sleeping = false; // a patient wait that has gone unanswered for kLinkSleepAfter
+    ErrorSignalWatch errorSignal;
     for (unsigned polls = 1;; ++polls) {
         LinkLines reading = ReadLinkLines();
+        NoteReading(reading);
         *last = reading;
-        if (LinkGivenUp() || (released && ErrorSignal(reading)))
+        if (LinkGivenUp() || (released && errorSignal.Seen(reading)))
             return false;
         if (IsDone(reading))
             return true;
@@ -69,10 +118,12 @@ bool AwaitIdleLink() {
     const Clock::time_point start = Clock::now();
     Clock::time_point idleSince = start;
     bool idle = false;
+    ErrorSignalWatch errorSignal;
     for (;;) {
         LinkLines reading = ReadLinkLines();
+        NoteReading(reading);
         const Clock::time_point now = Clock::now();
-        if (LinkGivenUp() || ErrorSignal(reading))
+        if (LinkGivenUp() || errorSignal.Seen(reading))
             return false;
         if (reading != 3) {
             idle = false;

@@ -18,12 +18,24 @@ constexpr std::chrono::milliseconds kLinkSleepAfter{100};
 // only once it has held for up to a millisecond, looking at the wires every 100 us or so.
 constexpr std::chrono::microseconds kLinkIdleHold{1500};
 
+// The PC's own line writes (lines 1 pulls the RTS/CTS wire, 2 the DTR/DSR wire, 3 lets go), so
+// that the waits learn how late the port reports the lines. Some ports do: a USB adapter whose
+// driver answers a status read from the adapter's last report, which comes once per latency
+// timer (16 ms by default). `newJob` forgets what the last job learnt.
+void NoteLinkWrite(LinkLines lines, bool newJob = false);
+// How long after one of the PC's writes a reading may still be a late report from before it:
+// twice the longest time in this job from a pull to the first reading that showed it (counted
+// only where the first reading after the pull did not), and 2 ms more; zero on a port that has
+// reported at once, however slow its calls.
+std::chrono::steady_clock::duration LinkLateReportBound();
+
 // Polls ReadLinkLines until IsDone(reading) holds, and returns that reading in *last. No sleep,
 // except in a packet's first wait (patient) once it has gone kLinkSleepAfter unanswered. That
 // wait lasts until the job is told to stop; any other gives up after kLinkAnswerLimit. While the
 // PC pulls no wire (`released`), both wires low can only be the calculator's error signal (its
 // user pressed ON, and it has left receive mode): the wait is given up at once as not
-// answering. Returns false when the wait was given up (the link is then given up too).
+// answering, once the reading cannot be a late report of the PC's own last pull. Returns false
+// when the wait was given up (the link is then given up too).
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last,
                 bool released = false);
 

@@ -81,6 +81,22 @@ void OverASlowLine() {
     SetLineCallTime(0us);
 }
 
+// An adapter whose driver answers status reads from its last report, one a millisecond or two:
+// a reading may still show the PC's own pull after it has let go.
+void OverALineThatReportsLate() {
+    SimulatedLink link;
+    SetLineCallTime(1ms);
+    SetLineReportPeriod(2ms);
+    const Bytes data = Pattern(12, 0x40);
+    const std::vector<Bytes> chunks = {Pattern(7, 3), Pattern(2, 4), Pattern(5, 5)};
+    ExpectDelivered(link,
+                    {VariableFileOf({Entry("LATE", data)}),
+                     VariableFileOf({BackupEntry(chunks[0], chunks[1], chunks[2])})},
+                    {{data}, chunks}, true);
+    SetLineReportPeriod(0us);
+    SetLineCallTime(0us);
+}
+
 // The job waits for a person as long as it takes, and then goes on.
 void WaitedFor(Ti85Options options, Clock::duration delay) {
     const Clock::time_point start = Clock::now();
@@ -107,8 +123,10 @@ TEST(RealisticLink, AVariableTurnsRoundBothWaysWhateverTheCalculatorsHoldAndLook
     RunScenariosInParallel(TurnaroundScenarios(), kBatchLimit);
 }
 
-TEST(RealisticLink, AVariableAndABackupArriveOverASlowLine) {
-    RunScenariosInParallel({{"slow line", OverASlowLine}}, kBatchLimit);
+TEST(RealisticLink, AVariableAndABackupArriveOverASlowLineAndOneThatReportsLate) {
+    RunScenariosInParallel(
+        {{"slow line", OverASlowLine}, {"line that reports late", OverALineThatReportsLate}},
+        kBatchLimit);
 }
 
 TEST(RealisticLink, APromptAndACalculatorNotYetInReceiveModeAreWaitedFor) {
