@@ -14,7 +14,7 @@ std::string HelpText() {
            "(the calculator's two wires on a serial port's RTS/DTR and CTS/DSR lines).\n"
            "\n"
            "  -p, --port DEVICE  the serial device of the cable, such as /dev/ttyUSB0 or\n"
-           "                     /dev/ttyS0; without it, the CALQUIN_PORT variable\n"
+           "                     /dev/ttyACM0; without it, the CALQUIN_PORT variable\n"
            "  -h, --help         show this help and exit\n"
            "  -V, --version      show the version and exit\n"
            "\n"

@@ -113,19 +113,19 @@ TEST(TerminalText, TheStatusLineFitsTheTerminalAndShowsItsFigures) {
 TEST(SerialDevices, AreFoundByNameWithBuiltInPortsOnlyWhereAUartAnswers) {
     TemporaryFolder root;
     std::string dev = root.File("dev"), sys = root.File("tty");
-    for (const char* folder : {"dev/serial/by-id", "dev/ttyUSB9", "tty/ttyS0", "tty/ttyS1"})
+    for (const char* folder : {"dev/serial/by-id", "dev/ttyUSB9", "tty/ttyS4", "tty/ttyS5"})
         std::filesystem::create_directories(root.File(folder)); // ttyUSB9 a folder: no port
-    for (const char* name : {"ttyS0", "ttyS1", "ttyS10", "ttyUSB10", "ttyUSB2", "ttyACM0",
+    for (const char* name : {"ttyS4", "ttyS5", "ttyS14", "ttyUSB10", "ttyUSB2", "ttyACM0",
                              "ttyUSBx", "tty5", "null", "ptmx"})
         std::ofstream(dev + "/" + name).put('\0');
-    std::ofstream(sys + "/ttyS0/type") << "4\n";
-    std::ofstream(sys + "/ttyS1/type") << "0\n"; // a name without a UART
+    std::ofstream(sys + "/ttyS4/type") << "4\n";
+    std::ofstream(sys + "/ttyS5/type") << "0\n"; // a name without a UART
     ASSERT_EQ(symlink("../../ttyUSB2", (dev + "/serial/by-id/usb-FTDI_A1-if00-port0").c_str()), 0);
 
     EXPECT_EQ(
         ListSerialDevices(dev, sys),
         (std::vector<std::string>{
-            dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0", dev + "/ttyS0", dev + "/ttyS10",
+            dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0", dev + "/ttyS4", dev + "/ttyS14",
             dev + "/serial/by-id/usb-FTDI_A1-if00-port0 -> " + dev + "/ttyUSB2"}));
     EXPECT_EQ(SerialDevicesText({}), "No serial device was found on this machine.\n");
     EXPECT_EQ(SerialDevicesText({"/dev/ttyUSB0"}),
