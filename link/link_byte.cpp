@@ -4,15 +4,10 @@
 #include "link/link_state.h"
 #include "link/link_wait.h"
 
-#include <chrono>
-
 namespace {
-using Clock = std::chrono::steady_clock;
-
 // Receiving: the reading that ended the PC's last acknowledgement, its own wire still low in it
-// (3: none since), and when the PC let go of that wire. Job thread only.
+// (3: none since the PC let go of that wire). Job thread only.
 LinkLines lateAck = 3;
-Clock::time_point ackReleasedAt;
 
 // Writes the lines; lines 1 pulls the RTS/CTS wire, 2 the DTR/DSR wire, 3 lets go of both.
 void Drive(LinkLines lines, bool newJob = false) {
@@ -39,7 +34,7 @@ bool NextBit(LinkLines reading) {
         lateAck = 3;
         return reading != 3;
     }
-    return Clock::now() - ackReleasedAt >= LinkLateReportBound();
+    return !ReadingMayBeLate();
 }
 
 // A packet the PC sends starts on a link that has read idle for a while: the calculator may
@@ -101,7 +96,6 @@ std::uint8_t ReceiveLinkByte() {
             return 0;
         Drive(3);
         lateAck = reading;
-        ackReleasedAt = Clock::now();
     }
     return value;
 }

@@ -52,6 +52,12 @@ void NoteReading(LinkLines reading) {
     pendingPull = 0;
 }
 
+Clock::duration LateReportBound() {
+    if (reportLag == Clock::duration::zero())
+        return reportLag;
+    return 2 * reportLag + std::chrono::milliseconds(2);
+}
+
 // Both wires low while the PC pulls neither is the calculator's error signal; but a port that
 // reports late still shows both low for a while after the PC has let go of its wire, as they
 // were while it held it against the calculator's acknowledgement. Any other reading of the wait
@@ -65,7 +71,7 @@ class ErrorSignalWatch {
             caughtUp = true;
             return false;
         }
-        if (!caughtUp && Clock::now() - lastWrite < LinkLateReportBound() + kErrorSignalWait)
+        if (!caughtUp && Clock::now() - lastWrite < LateReportBound() + kErrorSignalWait)
             return false;
         GiveUpLink(LinkOutcome::NoAnswer);
         return true;
@@ -84,10 +90,8 @@ void NoteLinkWrite(LinkLines lines, bool newJob) {
     readingsSincePull = 0;
 }
 
-Clock::duration LinkLateReportBound() {
-    if (reportLag == Clock::duration::zero())
-        return reportLag;
-    return 2 * reportLag + std::chrono::milliseconds(2);
+bool ReadingMayBeLate() {
+    return Clock::now() - lastWrite < LateReportBound();
 }
 
 bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last, bool released) {

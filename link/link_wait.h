@@ -23,11 +23,11 @@ constexpr std::chrono::microseconds kLinkIdleHold{1500};
 // driver answers a status read from the adapter's last report, which comes once per latency
 // timer (16 ms by default). `newJob` forgets what the last job learnt.
 void NoteLinkWrite(LinkLines lines, bool newJob = false);
-// How long after one of the PC's writes a reading may still be a late report from before it:
-// twice the longest time in this job from a pull to the first reading that showed it (counted
-// only where the first reading after the pull did not), and 2 ms more; zero on a port that has
+// Whether a reading now may still be a late report from before the PC's last write: for twice
+// the longest time in this job from a pull to the first reading that showed it (counted only
+// where the first reading after the pull did not), and 2 ms more; never on a port that has
 // reported at once, however slow its calls.
-std::chrono::steady_clock::duration LinkLateReportBound();
+bool ReadingMayBeLate();
 
 // Polls ReadLinkLines until IsDone(reading) holds, and returns that reading in *last. No sleep,
 // except in a packet's first wait (patient) once it has gone kLinkSleepAfter unanswered. That
