@@ -1,0 +1,71 @@
+#include "transfer/file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+constexpr int kTemporaryAttempts = 100;
+
+// Hidden and beside the file, on the same file system, so that moving it is one step.
+std::string TemporaryPath(const std::string& path, int attempt) {
+    std::size_t slash = path.rfind('/');
+    std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, nameStart) + "." + path.substr(nameStart) + "." +
+           std::to_string(getpid()) + "-" + std::to_string(attempt) + ".part";
+}
+
+int CreateTemporary(const std::string& path, std::string* temporary) {
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        *temporary = TemporaryPath(path, attempt);
+        int file = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file >= 0 || errno != EEXIST)
+            return file;
+    }
+    return -1;
+}
+
+bool WriteAll(int file, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = write(file, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Unless a file of that name exists: in one step where the file system can; where it cannot
+// refuse an existing name while renaming, a second name for the file (which an existing name
+// refuses) and then the temporary one removed. 0 or the error.
+int MoveIntoPlace(const char* temporary, const char* path) {
+    if (renameat2(AT_FDCWD, temporary, AT_FDCWD, path, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (link(temporary, path) != 0)
+        return errno;
+    unlink(temporary);
+    return 0;
+}
+} // namespace
+
+FileWriteResult WriteNewFile(const char* path, const std::uint8_t* data, std::size_t size) {
+    std::string temporary;
+    int file = CreateTemporary(path, &temporary);
+    if (file < 0)
+        return FileWriteResult::WriteFailed;
+    bool written = WriteAll(file, data, size) && fsync(file) == 0;
+    written = close(file) == 0 && written;
+    int error = written ? MoveIntoPlace(temporary.c_str(), path) : EIO;
+    if (error != 0) {
+        unlink(temporary.c_str());
+        return error == EEXIST ? FileWriteResult::Exists : FileWriteResult::WriteFailed;
+    }
+    return FileWriteResult::Written;
+}
