@@ -22,6 +22,9 @@ bool High(std::uint8_t levels, std::uint8_t wire) {
 bool AnyLow(std::uint8_t levels, std::uint8_t) {
     return levels != kBothWires;
 }
+bool BothHigh(std::uint8_t levels, std::uint8_t) {
+    return levels == kBothWires;
+}
 
 // Waits of more than this nap for most of their time, also between looks a period apart: the
 // cable keeps what the calculator's looks would have seen meanwhile, and the PC gets the
@@ -65,6 +68,10 @@ bool CalculatorLink::WaitUntil(std::uint64_t when) {
         if ((when - now > kSpinLimit || spins % 1024 == 1023) && PastDeadline())
             return false;
     }
+}
+
+bool CalculatorLink::AwaitIdle() {
+    return See(BothHigh, 0);
 }
 
 // It does not look at the wires meanwhile.

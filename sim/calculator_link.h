@@ -73,6 +73,9 @@ class CalculatorLink {
     // past the deadline. Unless frozen, the calculator has let go of both wires when these return.
     bool ReceiveByte(std::uint8_t* value);
     bool SendByte(std::uint8_t value);
+    // Before it starts a packet of its own: waits until it has seen both wires high for its hold
+    // time. False when it was cut off meanwhile.
+    bool AwaitIdle();
     // Waits this long by its own clock, touching nothing; false when it was cut off meanwhile.
     bool Pause(std::chrono::microseconds duration);
 

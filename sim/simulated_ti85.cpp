@@ -9,6 +9,8 @@ constexpr std::uint8_t kCalculatorMachineId = 0x85;
 constexpr std::uint8_t kRejected = 0x5A;
 constexpr std::uint8_t kBackupType = 0x1D;
 constexpr std::size_t kBackupChunks = 3;
+// The PC's SKIP reason that ends the calculator's whole batch; any other skips one variable.
+constexpr std::uint8_t kSkipExit = 1;
 
 bool IsBackupHeader(const std::vector<std::uint8_t>& header) {
     return header.size() > 2 && header[2] == kBackupType;
@@ -42,6 +44,16 @@ void SimulatedTi85::Start() {
         thread.join();
     }
     LaunchSession();
+}
+
+bool SimulatedTi85::SendBatch(std::vector<ReceivedVariable> batch,
+                              std::chrono::milliseconds after) {
+    if (thread.joinable() && !Done())
+        return false;
+    options.send = std::move(batch);
+    options.sendAfter = after;
+    Start();
+    return true;
 }
 
 void SimulatedTi85::LaunchSession() {
@@ -122,16 +134,24 @@ std::vector<ReceivedVariable> SimulatedTi85::Variables() const {
     return variables;
 }
 
+std::vector<std::size_t> SimulatedTi85::Delivered() const {
+    std::lock_guard<std::mutex> hold(lock);
+    return delivered;
+}
+
 int SimulatedTi85::EotCount() const {
     std::lock_guard<std::mutex> hold(lock);
     return eots;
 }
 
 void SimulatedTi85::Run() {
-    if (link.Pause(options.receiveModeAfter))
-        RunSession();
-    else
+    const bool sending = !options.send.empty();
+    if (!link.Pause(sending ? options.sendAfter : options.receiveModeAfter))
         LinkFailure();
+    else if (sending)
+        RunSendingSession();
+    else
+        RunSession();
     std::lock_guard<std::mutex> hold(lock);
     done = true;
     changed.notify_all();
@@ -178,13 +198,15 @@ bool SimulatedTi85::ReceiveFromPc(PacketRecord* packet) {
     return true;
 }
 
-bool SimulatedTi85::SendToPc(std::uint8_t command, const std::vector<std::uint8_t>& payload) {
+// A damaged packet goes with its checksum one off, as if a bit had been lost on the way.
+bool SimulatedTi85::SendToPc(std::uint8_t command, const std::vector<std::uint8_t>& payload,
+                             bool damaged) {
     PacketRecord packet{LinkDirection::CalculatorToPc,
                         kCalculatorMachineId,
                         command,
                         static_cast<std::uint16_t>(payload.size()),
-                        true,
-                        {},
+                        !damaged,
+                        command == VAR ? NameOf(payload) : std::string(),
                         payload};
     std::vector<std::uint8_t> bytes = {kCalculatorMachineId, command,
                                        static_cast<std::uint8_t>(payload.size() & 0xFF),
@@ -194,6 +216,8 @@ bool SimulatedTi85::SendToPc(std::uint8_t command, const std::vector<std::uint8_
         std::uint16_t sum = 0;
         for (std::uint8_t byte : payload)
             sum = static_cast<std::uint16_t>(sum + byte);
+        if (damaged)
+            ++sum;
         bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
         bytes.push_back(static_cast<std::uint8_t>(sum >> 8));
     }
@@ -329,4 +353,68 @@ SimulatedTi85::Step SimulatedTi85::TakeEndOfTransmission() {
     if (!SendToPc(ACK))
         return LinkFailure();
     return options.keepReceiving ? Step::GoOn : Step::SessionEnds;
+}
+
+// Sending, as after the user's SEND: the variables one by one once the link is idle, then EOT.
+void SimulatedTi85::RunSendingSession() {
+    checksummedSent = 0;
+    if (!link.AwaitIdle()) {
+        LinkFailure();
+        return;
+    }
+    bool backup = false;
+    for (std::size_t index = 0; index < options.send.size(); ++index) {
+        const ReceivedVariable& variable = options.send[index];
+        Step step = SendVariable(variable, index);
+        if (step != Step::GoOn)
+            return;
+        backup = IsBackupHeader(variable.header);
+        if (backup)
+            break;
+    }
+    if (!backup)
+        SendAnswered(EOT);
+}
+
+// VAR; the PC's ACK, then its CTS (the data follows, each packet acknowledged) or SKIP, which
+// the calculator acknowledges.
+SimulatedTi85::Step SimulatedTi85::SendVariable(const ReceivedVariable& variable,
+                                                std::size_t index) {
+    if (SendAnswered(VAR, variable.header) != Step::GoOn)
+        return Step::Failed;
+    PacketRecord answer;
+    if (!ReceiveAnswerable(&answer) || !SendToPc(ACK))
+        return LinkFailure();
+    if (answer.command == SKIP) {
+        bool exit = !answer.payload.empty() && answer.payload[0] == kSkipExit;
+        return exit ? Step::SessionEnds : Step::GoOn;
+    }
+    if (answer.command != CTS)
+        return Fail("expected CTS or SKIP, got " + CommandText(answer.command));
+    for (const std::vector<std::uint8_t>& chunk : variable.chunks)
+        if (SendAnswered(DATA, chunk) != Step::GoOn)
+            return Step::Failed;
+    std::lock_guard<std::mutex> hold(lock);
+    delivered.push_back(index);
+    return Step::GoOn;
+}
+
+// Sends the packet until the PC acknowledges it; its ERR brings the packet again.
+SimulatedTi85::Step SimulatedTi85::SendAnswered(std::uint8_t command,
+                                                const std::vector<std::uint8_t>& payload) {
+    for (;;) {
+        bool damaged = !payload.empty() && TakeBadChecksum();
+        PacketRecord reply;
+        if (!SendToPc(command, payload, damaged) || !ReceiveFromPc(&reply))
+            return LinkFailure();
+        if (reply.command == ACK)
+            return Step::GoOn;
+        if (reply.command != kRejected)
+            return Fail("expected ACK, got " + CommandText(reply.command));
+    }
+}
+
+bool SimulatedTi85::TakeBadChecksum() {
+    std::lock_guard<std::mutex> hold(lock);
+    return options.badChecksums.count(checksummedSent++) != 0;
 }

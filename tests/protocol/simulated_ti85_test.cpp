@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <thread>
+
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -248,4 +251,213 @@ TEST_F(SimulatedTi85Test, ReplugStartsOverFromAFreshPacket) {
     EXPECT_EQ(ti85.Failure(), "");
     ASSERT_EQ(ti85.Variables().size(), 1u);
     EXPECT_EQ(ti85.Variables()[0].chunks[0], PayloadOf(kRealData));
+}
+
+namespace {
+// The PC's side of a batch the calculator sends, as small as these tests need.
+struct CalculatorPacket {
+    std::uint8_t machineId = 0;
+    std::uint8_t command = 0;
+    Bytes payload;
+    bool checksumGood = true;
+};
+
+CalculatorPacket ReceiveCalculatorPacket() {
+    MarkPacketStart();
+    std::uint8_t header[4];
+    for (std::uint8_t& byte : header)
+        byte = ReceiveLinkByte();
+    CalculatorPacket packet{header[0], header[1], Bytes(header[2] | header[3] << 8), true};
+    std::uint16_t sum = 0;
+    for (std::uint8_t& byte : packet.payload) {
+        byte = ReceiveLinkByte();
+        sum = static_cast<std::uint16_t>(sum + byte);
+    }
+    if (!packet.payload.empty()) {
+        std::uint8_t low = ReceiveLinkByte();
+        packet.checksumGood = (low | ReceiveLinkByte() << 8) == sum;
+    }
+    return packet;
+}
+
+struct ReceivedBatch {
+    std::vector<ReceivedVariable> variables; // taken whole
+    std::vector<std::uint8_t> machineIds;    // of every packet the calculator sent
+    int errors = 0;                          // packets answered with ERR
+    bool eot = false;
+};
+
+// A packet the calculator awaits an answer to: ERR until it comes whole, then ACK.
+CalculatorPacket TakeCalculatorPacket(ReceivedBatch* batch) {
+    static const std::uint8_t kErr[] = {0x05, 0x5A, 0x00, 0x00};
+    for (;;) {
+        CalculatorPacket packet = ReceiveCalculatorPacket();
+        batch->machineIds.push_back(packet.machineId);
+        if (packet.checksumGood || LinkGivenUp()) {
+            SendAck();
+            return packet;
+        }
+        ++batch->errors;
+        SendRawPacket(kErr, false);
+    }
+}
+
+// Receives until EOT, a backup, an exit or a link given up; `skips` answers the index-th VAR
+// with a SKIP of that reason, every other with CTS.
+ReceivedBatch ReceiveBatch(std::map<int, std::uint8_t> skips = {}) {
+    ReceivedBatch batch;
+    for (int index = 0; !LinkGivenUp(); ++index) {
+        CalculatorPacket header = TakeCalculatorPacket(&batch);
+        batch.eot = header.command == EOT;
+        if (header.command != VAR)
+            break;
+        auto skip = skips.find(index);
+        if (skip != skips.end()) {
+            const Bytes block = {0x01, 0x00, skip->second};
+            SendPacket(SKIP, block.data(), true);
+            if (skip->second == 1)
+                break;
+            continue;
+        }
+        static const std::uint8_t kCts[] = {0x05, CTS, 0x00, 0x00};
+        SendRawPacket(kCts, true);
+        ReceivedVariable variable{header.payload, {}, header.payload[2] == 0x1D, ""};
+        for (std::size_t chunk = 0; chunk < (variable.backup ? 3u : 1u); ++chunk)
+            variable.chunks.push_back(TakeCalculatorPacket(&batch).payload);
+        if (LinkGivenUp())
+            break;
+        batch.variables.push_back(variable);
+        if (variable.backup)
+            break;
+    }
+    return batch;
+}
+
+ReceivedVariable ToSend(const Bytes& header, std::vector<Bytes> chunks) {
+    return ReceivedVariable{PayloadOf(header), std::move(chunks), false, ""};
+}
+
+void ExpectSameVariables(const std::vector<ReceivedVariable>& got,
+                         const std::vector<ReceivedVariable>& sent) {
+    ASSERT_EQ(got.size(), sent.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].header, sent[i].header) << i;
+        EXPECT_EQ(got[i].chunks, sent[i].chunks) << i;
+    }
+}
+
+std::string CommandsOf(const std::vector<PacketRecord>& packets) {
+    std::string text;
+    for (const PacketRecord& packet : packets)
+        text += (packet.direction == LinkDirection::PcToCalculator ? " PC:" : " TI:") +
+                std::to_string(packet.command);
+    return text;
+}
+
+const std::vector<ReceivedVariable> kThreeVariables = {
+    ToSend(kRealHeader, {PayloadOf(kRealData)}),
+    ToSend(LengthBlock({0x03, 0x00, 0x12, 0x02, 'P', 0xC1}), {{0x10, 0x20, 0x30}}),
+    ToSend(kRealHeader, {PayloadOf(kRealData)})};
+} // namespace
+
+TEST_F(SimulatedTi85Test, SendsABatchAfterTheChosenDelayAndEndsItWithTheEot) {
+    Ti85Options options = WithDeadline();
+    options.send = kThreeVariables;
+    options.sendAfter = std::chrono::milliseconds(50);
+    SimulatedTi85 ti85(calculator.Cable(), options);
+    Clock::time_point started = Clock::now();
+    ti85.Start();
+    while (calculator.Cable().calculator.Pulled() == 0 && Clock::now() < Soon())
+        std::this_thread::yield();
+    EXPECT_GE(Clock::now() - started, options.sendAfter);
+    ReceivedBatch batch = ReceiveBatch();
+    ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
+    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_EQ(ti85.Failure(), "");
+    ExpectSameVariables(batch.variables, kThreeVariables);
+    EXPECT_TRUE(batch.eot);
+    EXPECT_EQ(batch.errors, 0);
+    EXPECT_EQ(batch.machineIds, std::vector<std::uint8_t>(7, 0x85));
+    EXPECT_EQ(ti85.Delivered(), (std::vector<std::size_t>{0, 1, 2}));
+    const std::string variable = " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86";
+    EXPECT_EQ(CommandsOf(ti85.Packets()), variable + variable + variable + " TI:146 PC:86");
+    EXPECT_EQ(ti85.Packets()[6].name, "P\xC1");
+}
+
+// Sent while the PC holds a wire, its first bit would be lost: it waits for the idle link.
+TEST_F(SimulatedTi85Test, SendsABackupOnceTheLinkIsIdleAndNoEot) {
+    ReceivedVariable backup =
+        ToSend(BackupHeader(), {PayloadOf(Chunk(40, 1)), {}, PayloadOf(Chunk(300, 9))});
+    Ti85Options options = WithDeadline();
+    options.send = {backup};
+    SimulatedTi85 ti85(calculator.Cable(), options);
+    calculator.Cable().WritePcLines(2); // RTS on, DTR off: the DTR/DSR wire pulled
+    ti85.Start();
+    // Thousands of its looks at the wires and of its hold times: it would have started by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(ti85.Link().ByteCount(), 0);
+    EXPECT_EQ(calculator.Cable().calculator.Pulled(), 0);
+    calculator.Cable().WritePcLines(3);
+    ReceivedBatch batch = ReceiveBatch();
+    ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
+    EXPECT_EQ(ti85.Failure(), "");
+    ExpectSameVariables(batch.variables, {backup});
+    EXPECT_FALSE(batch.eot);
+    EXPECT_EQ(CommandsOf(ti85.Packets()),
+              " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86 TI:21 PC:86 TI:21 PC:86");
+}
+
+TEST_F(SimulatedTi85Test, TheSendersBatchGoesOnAfterASkipAndEndsAtAnExit) {
+    Ti85Options options = WithDeadline();
+    options.send = kThreeVariables;
+    SimulatedTi85 ti85(calculator.Cable(), options);
+    ti85.Start();
+    ReceivedBatch batch = ReceiveBatch({{0, 2}, {2, 1}});
+    ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
+    EXPECT_EQ(ti85.Failure(), "");
+    ExpectSameVariables(batch.variables, {kThreeVariables[1]});
+    EXPECT_EQ(ti85.Delivered(), std::vector<std::size_t>{1});
+    const std::string skipped = " TI:6 PC:86 PC:54 TI:86";
+    EXPECT_EQ(CommandsOf(ti85.Packets()),
+              skipped + " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86" + skipped); // no EOT
+}
+
+// A damaged VAR and a damaged DATA are each answered with ERR and come again whole.
+TEST_F(SimulatedTi85Test, ASentPacketWithABadChecksumComesAgainAfterTheErr) {
+    Ti85Options options = WithDeadline();
+    options.send = {kThreeVariables[0]};
+    options.badChecksums = {0, 2};
+    SimulatedTi85 ti85(calculator.Cable(), options);
+    ti85.Start();
+    ReceivedBatch batch = ReceiveBatch();
+    ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
+    EXPECT_EQ(ti85.Failure(), "");
+    EXPECT_EQ(batch.errors, 2);
+    ExpectSameVariables(batch.variables, {kThreeVariables[0]});
+    EXPECT_TRUE(batch.eot);
+    std::vector<PacketRecord> packets = ti85.Packets();
+    EXPECT_EQ(CommandsOf(packets),
+              " TI:6 PC:90 TI:6 PC:86 PC:9 TI:86 TI:21 PC:90 TI:21 PC:86 TI:146 PC:86");
+    ASSERT_EQ(packets.size(), 12u);
+    EXPECT_FALSE(packets[0].checksumGood);
+    EXPECT_TRUE(packets[2].checksumGood);
+    EXPECT_EQ(packets[0].payload, packets[2].payload);
+    EXPECT_FALSE(packets[6].checksumGood);
+    EXPECT_TRUE(packets[8].checksumGood);
+}
+
+// Pulled out in the third variable's data: the PC has the first two whole and gives up.
+TEST_F(SimulatedTi85Test, ACablePulledMidBatchLeavesTheVariablesSentWhole) {
+    Ti85Options options = WithDeadline();
+    options.send = kThreeVariables;
+    // Each variable: VAR 11 bytes, ACK, CTS, ACK 4 each, DATA 16 (the second 9), ACK 4.
+    options.link.stopAtByte = 43 + 36 + 11 + 12 + 6;
+    SimulatedTi85 ti85(calculator.Cable(), options);
+    ti85.Start();
+    ReceivedBatch batch = ReceiveBatch();
+    EXPECT_TRUE(LinkGivenUp());
+    ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
+    EXPECT_EQ(ti85.Failure(), "unplugged");
+    ExpectSameVariables(batch.variables, {kThreeVariables[0], kThreeVariables[1]});
+    EXPECT_EQ(ti85.Delivered(), (std::vector<std::size_t>{0, 1}));
 }
