@@ -21,7 +21,10 @@ const char kTi85OptionsUsage[] =
     "  --unplug-at-byte <k>   let go of the wires at byte k of the link (from 0)\n"
     "  --on-key-at-byte <k>   press ON at byte k of the link: both wires low for a moment,\n"
     "                         then out of receive mode\n"
-    "  --keep-receiving       stay in receive mode after an EOT or a backup\n";
+    "  --keep-receiving       stay in receive mode after an EOT or a backup\n"
+    "  --send-after <ms>      sending: start the batch this late (default 0)\n"
+    "  --bad-checksum <n>     sending: its n-th packet with a checksum (from 0, resends\n"
+    "                         included) goes with a wrong one; repeatable\n";
 
 bool ParseCount(const char* text, long* value) {
     char* end = nullptr;
@@ -77,6 +80,10 @@ bool ParseNumberOption(const std::string& option, long number, Ti85Options* opti
         options->receiveModeAfter = std::chrono::milliseconds(number);
     else if (option == "--reject")
         options->rejectPackets = static_cast<int>(number);
+    else if (option == "--send-after")
+        options->sendAfter = std::chrono::milliseconds(number);
+    else if (option == "--bad-checksum")
+        options->badChecksums.insert(static_cast<int>(number));
     else if (option == "--unplug-at-byte" || option == "--on-key-at-byte") {
         link.stopAtByte = number;
         link.stopAtBit = 0;

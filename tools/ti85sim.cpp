@@ -1,11 +1,14 @@
 // The simulated TI-85 as a program of its own, on a cable in shared memory, so that a PC
 // program in another process (calquin.exe under Wine, through the serial-port guard) can send
-// to it. It answers as a TI-85 in receive mode, at a real one's pace unless told otherwise, can
-// misbehave on request, writes what it received to a folder (tools/receipt.h) and ends after
-// the ACK of an EOT or of a backup's last chunk, at its time limit, or on SIGINT/SIGTERM.
+// to it, or receive from it. It answers as a TI-85 in receive mode (or, with --send, sends
+// variable files as a batch, as after the user's SEND), at a real one's pace unless told
+// otherwise, can misbehave on request, writes what it received and the packet trace to a folder
+// (tools/receipt.h) and ends after the ACK of an EOT or of a backup's last chunk, at its time
+// limit, or on SIGINT/SIGTERM.
 #include "sim/shared_cable.h"
 #include "sim/simulated_ti85.h"
 #include "sim/virtual_cable.h"
+#include "tools/batch_files.h"
 #include "tools/receipt.h"
 #include "tools/ti85_options.h"
 
@@ -26,7 +29,10 @@ const char kUsage[] = "usage: ti85sim --cable <file> --out <folder> [options]\n"
                       "  --limit <seconds>      end at this time at the latest (default 60)\n"
                       "  --replug-after <ms>    after an unplug or the ON key, answer again this "
                       "much later\n"
-                      "  --quiet                no receipt on standard output\n";
+                      "  --quiet                no receipt on standard output\n"
+                      "  --send <file>...       send these variable files as one batch instead "
+                      "of\n"
+                      "                         receiving\n";
 
 struct Settings {
     std::string cable;
@@ -34,6 +40,7 @@ struct Settings {
     long limitSeconds = 60;
     long replugAfterMs = -1;
     bool quiet = false;
+    std::vector<std::string> sendFiles;
     Ti85Options options;
 };
 
@@ -58,11 +65,20 @@ int ParseOwnOption(const std::string& option, const char* value, Settings* setti
     return 2;
 }
 
+// --send takes the arguments up to the next option.
+int ParseFiles(int argc, char** argv, int at, Settings* settings) {
+    int used = 1;
+    for (; at + used < argc && std::strncmp(argv[at + used], "--", 2) != 0; ++used)
+        settings->sendFiles.push_back(argv[at + used]);
+    return used > 1 ? used : 0;
+}
+
 bool Parse(int argc, char** argv, Settings* settings) {
     for (int i = 1; i < argc;) {
         std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        int used = ParseOwnOption(option, value, settings);
+        int used = option == "--send" ? ParseFiles(argc, argv, i, settings)
+                                      : ParseOwnOption(option, value, settings);
         if (used == 0)
             used = ParseTi85Option(option, value, &settings->options);
         if (used == 0)
@@ -79,8 +95,10 @@ bool StopRequested(const sigset_t& stops, std::chrono::milliseconds wait) {
 }
 
 // How the session ended, for result.txt and the exit code.
-std::string Result(SimulatedTi85& ti85, bool stopped, bool timedOut) {
+std::string Result(SimulatedTi85& ti85, bool sending, bool stopped, bool timedOut) {
     std::string failure = ti85.Failure();
+    if (ti85.Done() && failure.empty() && sending)
+        return "batch sent";
     if (ti85.Done() && failure.empty())
         return ti85.EotCount() > 0 ? "end of transmission" : "backup";
     if (stopped)
@@ -97,8 +115,10 @@ bool Serve(VirtualCable& cable, Settings& settings, const sigset_t& stops) {
     settings.options.link.deadline = deadline;
     SimulatedTi85 ti85(cable, settings.options);
     ti85.Start();
+    const bool sending = !settings.options.send.empty();
     if (!settings.quiet)
-        std::cout << "Simulated TI-85 in receive mode on " << settings.cable << std::endl;
+        std::cout << "Simulated TI-85 " << (sending ? "sending" : "in receive mode") << " on "
+                  << settings.cable << std::endl;
 
     bool stopped = false, timedOut = false;
     auto unpluggedSince = std::chrono::steady_clock::time_point::max();
@@ -124,13 +144,16 @@ bool Serve(VirtualCable& cable, Settings& settings, const sigset_t& stops) {
         if (ti85.Done())
             break;
     }
-    std::string result = Result(ti85, stopped, timedOut);
+    std::string result = Result(ti85, sending, stopped, timedOut);
     ti85.Stop();
     bool written = WriteReceipt(settings.folder, ti85.Packets(), ti85.Variables(), result);
-    if (!settings.quiet)
+    if (!settings.quiet && sending)
+        std::cout << "Simulated TI-85: sent " << ti85.Delivered().size() << " of "
+                  << settings.options.send.size() << " variable(s)\n  session: " << result << "\n";
+    else if (!settings.quiet)
         PrintReceipt(std::cout, ti85.Variables(), ti85.EotCount(), result);
-    return written &&
-           (result == "end of transmission" || result == "backup" || result == "stopped");
+    return written && (result == "end of transmission" || result == "backup" ||
+                       result == "batch sent" || result == "stopped");
 }
 } // namespace
 
@@ -138,6 +161,17 @@ int main(int argc, char** argv) {
     Settings settings;
     if (!Parse(argc, argv, &settings)) {
         std::cerr << kUsage << kTi85OptionsUsage;
+        return 2;
+    }
+    for (const std::string& path : settings.sendFiles) {
+        std::string problem;
+        if (!AppendFileToBatch(path, &settings.options.send, &problem)) {
+            std::cerr << "ti85sim: " << problem << "\n";
+            return 2;
+        }
+    }
+    if (!settings.sendFiles.empty() && settings.options.send.empty()) {
+        std::cerr << "ti85sim: the files hold no variable to send\n";
         return 2;
     }
     std::error_code error;
