@@ -18,10 +18,10 @@ constexpr char kGroupExtension[] = ".85g";
 std::string TypeExtension(std::uint8_t type);
 
 // A variable name, its bytes as the calculator sent them (zero-terminated), as a file name without
-// its extension: printable ASCII as it stands, every other byte as _xHH, as are the characters
-// Windows refuses in a name (/ \ : * ? " < > |), the underscore itself, a dot that would begin or
-// end the name, and the last character of a Windows device name (CON, NUL, COM1, ...). Only the
-// first 32 bytes count; an empty name is "unnamed".
+// its extension: printable ASCII as it stands, every other byte (a space too) as _xHH, as are the
+// characters Windows refuses in a name (/ \ : * ? " < > |), the underscore itself, a dot that would
+// begin or end the name, and the last character of a Windows device name (CON, NUL, COM1, ...).
+// Only the first 32 bytes count; an empty name is "unnamed".
 std::string SafeFileName(const char* name);
 
 // For one variable its name and extension; "backup.85b" for a backup; "received.85g" for several.
