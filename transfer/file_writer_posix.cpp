@@ -42,30 +42,43 @@ bool WriteAll(int file, const std::uint8_t* data, std::size_t size) {
 
 // Unless a file of that name exists: in one step where the file system can; where it cannot
 // refuse an existing name while renaming, a second name for the file (which an existing name
-// refuses) and then the temporary one removed. 0 or the error.
-int MoveIntoPlace(const char* temporary, const char* path) {
+// refuses) and then the temporary one removed.
+FileWriteResult MoveIntoPlace(const char* temporary, const char* path) {
     if (renameat2(AT_FDCWD, temporary, AT_FDCWD, path, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (link(temporary, path) != 0)
-        return errno;
-    unlink(temporary);
-    return 0;
+        return FileWriteResult::Written;
+    if ((errno == EINVAL || errno == ENOSYS) && link(temporary, path) == 0) {
+        unlink(temporary);
+        return FileWriteResult::Written;
+    }
+    return errno == EEXIST ? FileWriteResult::Exists : FileWriteResult::WriteFailed;
 }
-} // namespace
 
-FileWriteResult WriteNewFile(const char* path, const std::uint8_t* data, std::size_t size) {
+// rename(2) replaces in one step: the name holds the old bytes or the new ones, never neither.
+FileWriteResult MoveReplacing(const char* temporary, const char* path) {
+    return rename(temporary, path) == 0 ? FileWriteResult::Written : FileWriteResult::WriteFailed;
+}
+
+// The bytes on disk under a temporary name, then `move` puts them under `path`; the temporary
+// file goes whenever they do not get there.
+FileWriteResult WriteThenMove(const char* path, const std::uint8_t* data, std::size_t size,
+                              FileWriteResult (*move)(const char*, const char*)) {
     std::string temporary;
     int file = CreateTemporary(path, &temporary);
     if (file < 0)
         return FileWriteResult::WriteFailed;
     bool written = WriteAll(file, data, size) && fsync(file) == 0;
     written = close(file) == 0 && written;
-    int error = written ? MoveIntoPlace(temporary.c_str(), path) : EIO;
-    if (error != 0) {
+    FileWriteResult result = written ? move(temporary.c_str(), path) : FileWriteResult::WriteFailed;
+    if (result != FileWriteResult::Written)
         unlink(temporary.c_str());
-        return error == EEXIST ? FileWriteResult::Exists : FileWriteResult::WriteFailed;
-    }
-    return FileWriteResult::Written;
+    return result;
+}
+} // namespace
+
+FileWriteResult WriteNewFile(const char* path, const std::uint8_t* data, std::size_t size) {
+    return WriteThenMove(path, data, size, MoveIntoPlace);
+}
+
+FileWriteResult WriteFileReplacing(const char* path, const std::uint8_t* data, std::size_t size) {
+    return WriteThenMove(path, data, size, MoveReplacing);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -254,11 +255,12 @@ std::vector<std::string> FolderList(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::directory_iterator(folder))
         names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
 }
 } // namespace
 
-TEST(ReceivedFile, ANewFileIsWrittenWholeAndNeverOverAnother) {
+TEST(ReceivedFile, AFileIsWrittenWholeAndReplacesAnotherOnlyWhenAsked) {
     TemporaryFolder folder;
     ASSERT_FALSE(folder.Path().empty());
     Bytes image = Built({BackupOf300Ones()});
@@ -272,8 +274,19 @@ TEST(ReceivedFile, ANewFileIsWrittenWholeAndNeverOverAnother) {
     // No temporary file is left behind, written or refused.
     EXPECT_EQ(FolderList(folder.Path()), std::vector<std::string>{"backup.85b"});
 
+    EXPECT_EQ(WriteFileReplacing(path.c_str(), other.data(), other.size()),
+              FileWriteResult::Written);
+    EXPECT_EQ(Contents(path), other);
+    // A move that fails (onto a folder) leaves what was there, and no temporary file.
+    std::filesystem::create_directories(folder.File("taken/inside"));
+    EXPECT_EQ(WriteFileReplacing(folder.File("taken").c_str(), image.data(), image.size()),
+              FileWriteResult::WriteFailed);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("taken/inside")));
+
     std::string nowhere = folder.File("missing/A.85n");
     EXPECT_EQ(WriteNewFile(nowhere.c_str(), other.data(), other.size()),
               FileWriteResult::WriteFailed);
-    EXPECT_EQ(FolderList(folder.Path()), std::vector<std::string>{"backup.85b"});
+    EXPECT_EQ(WriteFileReplacing(nowhere.c_str(), other.data(), other.size()),
+              FileWriteResult::WriteFailed);
+    EXPECT_EQ(FolderList(folder.Path()), (std::vector<std::string>{"backup.85b", "taken"}));
 }
