@@ -170,13 +170,17 @@ ScratchFolder::~ScratchFolder() {
     RemoveDirectoryA(path.c_str());
 }
 
+std::string ScratchFolder::File(const std::string& name) {
+    files.push_back(path + "\\" + name);
+    return files.back();
+}
+
 std::string ScratchFolder::Write(const std::string& name, const std::string& contents) {
-    std::string file = path + "\\" + name;
+    std::string file = File(name);
     HANDLE handle = CreateFileW(WideFromUtf8(file.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(handle, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
     CloseHandle(handle);
-    files.push_back(file);
     return file;
 }

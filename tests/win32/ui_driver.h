@@ -57,6 +57,8 @@ class ScratchFolder {
     const std::string& Path() const { return path; }
     // The file's path.
     std::string Write(const std::string& name, const std::string& contents);
+    // The path of a file that the test makes there itself, removed with the folder.
+    std::string File(const std::string& name);
 
   private:
     std::string path;
