@@ -53,8 +53,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The open port, for as long as the process runs: a job that will not stop may use it
     // until the process ends.
     static Win32Lines lines(mainWindow);
-    static Port port(lines);
-    MainWindowStart start{&port, files.empty() ? nullptr : MakeFileDrop(files)};
+    static Port openPort(lines);
+    MainWindowStart start{&openPort, files.empty() ? nullptr : MakeFileDrop(files)};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
                     reinterpret_cast<LPARAM>(&start));
 

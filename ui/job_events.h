@@ -1,6 +1,16 @@
-// What a transfer job tells whoever runs it: the front end (the Windows main window, the Linux
-// terminal, a test's recorder) implements these, and the job is given one when it is made. All
-// are called on the job's thread.
+// The ui layer: what the user is shown, and how.
+//
+//   JobEvents (here)         what a transfer job tells whoever runs it: a variable starts, the
+//                            data's progress, a message for the user, the job's end. The front
+//                            end implements it (the Windows main window in app/, the Linux
+//                            terminal in terminal_events.h, a test's recorder) and gives it to
+//                            the job it makes; all are called on the job's thread.
+//   status_text.h, terminal_output.h   the Linux program's status line and messages on stderr
+//   message_text.h           fitting a message into its 512-character buffer
+//   control_ids.h, utf8_text_win32.h   the Windows program's controls and wide texts
+//
+// Called by every layer above and by the front ends; calls nothing of the core but the link's
+// outcome (link/link_outcome.h).
 #pragma once
 
 #include "link/link_outcome.h"
