@@ -1,6 +1,6 @@
 #include "app/file_handover.h"
 
-#include "link/link_port.h"
+#include "app/port_name.h"
 
 #include <shlobj.h>
 

@@ -1,20 +1,27 @@
 #include "app/main_window.h"
 
 #include "app/file_handover.h"
+#include "app/message_box.h"
 #include "app/port_dialogs.h"
-#include "link/link_state.h"
-#include "transfer/transfer_job.h"
-#include "transfer/transfer_jobs_win32.h"
+#include "app/transfer_jobs.h"
 #include "ui/control_ids.h"
-#include "ui/main_window_handle.h"
-#include "ui/message_box.h"
 
-#include <shellapi.h>
+#include <memory>
 
+HWND mainWindow = nullptr;
 HANDLE workerThread = nullptr;
 
 namespace {
 constexpr UINT_PTR kJobEndTimer = 1;
+
+// The job of workerThread, kept until that thread has ended; and what the next job inherits
+// from the last one (a Closing request).
+std::unique_ptr<WindowJob> runningJob;
+LinkStop carriedStop = LinkStop::None;
+
+Port& OpenPort(HWND window) {
+    return *reinterpret_cast<Port*>(GetWindowLongPtrA(window, DWLP_USER));
+}
 
 // Decided from the thread, not from workerThreadId: a cancelled job runs on with the id at 0.
 bool JobThreadAlive() {
@@ -46,21 +53,25 @@ void FinishEndedJob(HWND window) {
     CloseHandle(workerThread);
     workerThread = nullptr;
     workerThreadId = 0; // in case the id was stored after the job had cleared it
+    if (runningJob)
+        carriedStop = runningJob->job.Link().CarriedStop();
+    runningJob.reset();
     EnableJobButtons(window, true);
 }
 
 // One job at a time: while a job thread is alive, a new one is refused.
-bool StartJob(HWND window, LPTHREAD_START_ROUTINE job, LPVOID argument) {
+bool StartJob(HWND window, LPTHREAD_START_ROUTINE routine, HDROP drop = nullptr) {
     if (JobThreadAlive())
         return false;
     FinishEndedJob(window); // a job whose thread has ended before its end message came
     SetDlgItemTextA(window, IDOK, "Cancel");
     EnableJobButtons(window, false);
     // Here rather than on the job's thread: a Cancel pressed before that thread has run is kept.
-    BeginTransferJob();
-    workerThread = CreateThread(nullptr, 0, job, argument, 0, &workerThreadId);
+    runningJob = std::make_unique<WindowJob>(OpenPort(window), carriedStop, drop);
+    workerThread = CreateThread(nullptr, 0, routine, runningJob.get(), 0, &workerThreadId);
     if (workerThread)
         return true;
+    runningJob.reset();
     SetDlgItemTextA(window, IDOK, "Close");
     workerThreadId = 0;
     EnableJobButtons(window, true);
@@ -85,16 +96,17 @@ INT_PTR OnCommand(HWND window, WPARAM wParam) {
             SetDlgItemTextA(window, IDOK, "Close");
             workerThreadId = 0;
             // A transfer the calculator takes part in goes on; one it does not answer ends.
-            RequestLinkStop(LinkStop::Cancel);
+            if (runningJob)
+                runningJob->job.Link().RequestStop(LinkStop::Cancel);
         } else {
             EndDialog(window, 0);
         }
         return TRUE;
     case IDC_SEND:
-        StartJob(window, SendJob, reinterpret_cast<LPVOID>(wParam));
+        StartJob(window, SendJob);
         return TRUE;
     case IDC_RESEND:
-        StartJob(window, ResendJob, reinterpret_cast<LPVOID>(wParam));
+        StartJob(window, ResendJob);
         return TRUE;
     case IDC_SETUP:
         ShowSetupDialog();
@@ -106,14 +118,17 @@ INT_PTR OnCommand(HWND window, WPARAM wParam) {
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         mainWindow = window;
+        const MainWindowStart* start = reinterpret_cast<const MainWindowStart*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(start->port));
         DragAcceptFiles(window, TRUE);
         MarkMainWindowOfPort(window);
         // The files of the command line go as one batch once the window is up, as a drop.
-        if (lParam)
-            PostMessageA(window, WM_DROPFILES, static_cast<WPARAM>(lParam), 0);
+        if (start->startFiles)
+            PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(start->startFiles), 0);
         return TRUE;
+    }
     case WM_DROPFILES:
         TakeDrop(window, reinterpret_cast<HDROP>(wParam));
         return FALSE;
@@ -143,9 +158,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool StopJobForClosing(DWORD waitMilliseconds) {
+    carriedStop = LinkStop::Closing;
     if (!workerThread)
         return true;
-    RequestLinkStop(LinkStop::Closing);
+    runningJob->job.Link().RequestStop(LinkStop::Closing);
     // The job's last writes to the window may still be waiting for this thread: handle them.
     DWORD start = GetTickCount();
     for (;;) {
@@ -161,5 +177,6 @@ bool StopJobForClosing(DWORD waitMilliseconds) {
     }
     CloseHandle(workerThread);
     workerThread = nullptr;
+    runningJob.reset();
     return true;
 }

@@ -1,7 +1,7 @@
 #include "app/port_dialogs.h"
 
 #include "app/app_instance.h"
-#include "link/link_port.h"
+#include "app/port_name.h"
 #include "ui/control_ids.h"
 
 namespace {

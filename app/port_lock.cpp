@@ -1,6 +1,6 @@
 #include "app/port_lock.h"
 
-#include "link/link_port.h"
+#include "app/port_name.h"
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 #include "app/main_window.h"
 #include "app/port_dialogs.h"
 #include "app/port_lock.h"
+#include "app/port_name.h"
 #include "app/settings_key.h"
-#include "link/link_port.h"
 #include "link/link_port_win32.h"
 #include "ui/control_ids.h"
 
@@ -45,14 +45,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A copy already holds the port: files for it are handed over, and this copy's work is done.
     if (!TakePortLock())
         return !files.empty() && HandFilesToRunningCopy(files) ? 0 : RefuseThePort();
-    if (!OpenLinkPort()) {
+    if (!OpenLinkPort(portName)) {
         ReleasePortLock();
         return RefuseThePort();
     }
 
-    HDROP startFiles = files.empty() ? nullptr : MakeFileDrop(files);
+    // The open port, for as long as the process runs: a job that will not stop may use it
+    // until the process ends.
+    static Win32Lines lines(mainWindow);
+    static Port openPort(lines);
+    MainWindowStart start{&openPort, files.empty() ? nullptr : MakeFileDrop(files)};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
-                    reinterpret_cast<LPARAM>(startFiles));
+                    reinterpret_cast<LPARAM>(&start));
 
     // The port is never closed under a running job; one that will not stop is ended with the
     // process, which closes the port (and gives up the port's lock) after it.

@@ -4,8 +4,6 @@
 // echo waits for the calculator's pause before it answers (a turn-around).
 // Usage: link_bench [bytes per run, default 20000]
 #include "link/link_byte.h"
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "tests/support/calculator_thread.h"
 
 #include <algorithm>
@@ -33,28 +31,29 @@ bool Measure(const char* label, Traffic traffic, long count) {
             if (!(PcTurn(traffic, i) ? link.ReceiveByte(&byte) : link.SendByte(Pattern(i))))
                 return;
     });
+    JobLink& link = calculator.PcLink();
     long wrong = 0;
     const auto start = std::chrono::steady_clock::now();
     for (long i = 0; i < count; ++i) {
         if (PcTurn(traffic, i))
-            SendLinkByte(Pattern(i));
-        else if (ReceiveLinkByte() != Pattern(i))
+            SendLinkByte(link, Pattern(i));
+        else if (ReceiveLinkByte(link) != Pattern(i))
             ++wrong;
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    const VirtualPortCounters counts = VirtualPortCounts();
+    const VirtualPortCounters counts = calculator.PcLines().Counts();
     const bool joined = calculator.Join();
     const double bits = 8.0 * count;
     std::printf("%-22s %10.0f bytes/s  %6.2f writes/bit  %6.2f reads/bit  (%ld bytes, %.3f s)\n",
                 label, count / seconds.count(), counts.writes / bits, counts.reads / bits, count,
                 seconds.count());
-    if (LinkGivenUp())
+    if (link.GivenUp())
         std::printf("  the link was given up\n");
     if (!joined)
         std::printf("  the calculator did not finish\n");
     if (wrong != 0)
         std::printf("  %ld bytes came out wrong\n", wrong);
-    return joined && !LinkGivenUp() && wrong == 0;
+    return joined && !link.GivenUp() && wrong == 0;
 }
 } // namespace
 
@@ -64,7 +63,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: link_bench [bytes per run]\n");
         return 2;
     }
-    RecordLinkWrites(false);
     bool good = Measure("PC to calculator", Traffic::PcSends, count);
     good = Measure("calculator to PC", Traffic::PcReceives, count) && good;
     good = Measure("alternating (echo)", Traffic::Alternating, std::min(count, 2000L)) && good;

@@ -2,11 +2,9 @@
 // in its fast setting (every level seen at once, no pace): the time and byte rate of the packet,
 // and the progress writes it causes, once taken at the first attempt and once rejected a first
 // time.
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
 #include "tests/support/calculator_thread.h"
-#include "ui/recorded_ui.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,23 +32,24 @@ Figures SendData(std::size_t size, int rejections) {
                                        static_cast<std::uint8_t>(size >> 8)};
     for (std::size_t i = 0; i < size; ++i)
         block.push_back(static_cast<std::uint8_t>(i * 13));
-    SendPacket(VAR, header.data(), true);
+    JobLink& link = calculator.PcLink();
+    SendPacket(link, VAR, header.data(), true);
     bool declined;
-    ReadVariableReply(&declined);
-    SendAck();
+    ReadVariableReply(link, &declined);
+    SendAck(link);
 
-    ClearRecordedUi();
+    calculator.Pc().Events().Clear();
     ti85.RejectPackets(rejections);
     Clock::time_point start = Clock::now();
-    SendPacket(DATA, block.data(), true);
+    SendPacket(link, DATA, block.data(), true);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    SendEndOfTransmission();
+    SendEndOfTransmission(link);
     ti85.WaitUntilDone(options.link.deadline);
     std::vector<ReceivedVariable> variables = ti85.Variables();
     bool taken =
-        !LinkGivenUp() && variables.size() == 1 &&
+        !link.GivenUp() && variables.size() == 1 &&
         variables[0].chunks[0] == std::vector<std::uint8_t>(block.begin() + 2, block.end());
-    return {seconds, RecordedUiState().percents.size(), taken};
+    return {seconds, calculator.Pc().Ui().percents.size(), taken};
 }
 } // namespace
 

@@ -8,8 +8,6 @@
 //   realistic_bench [program bytes, default 1000] [slow-line program bytes, default 200]
 //                   [slow line's call time in us, default 1000]
 #include "link/link_byte.h"
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "tests/support/calculator_thread.h"
 #include "tests/transfer/job_runner.h"
@@ -33,22 +31,20 @@ void SendProgram(const char* label, std::size_t size, std::chrono::microseconds 
                  std::chrono::microseconds reportPeriod = std::chrono::microseconds(0)) {
     Ti85Options options; // the calculator's own defaults
     SimulatedLink link(options);
-    SetLineCallTime(lineCall);
-    SetLineReportPeriod(reportPeriod);
+    link.Pc().Lines().SetCallTime(lineCall);
+    link.Pc().Lines().SetReportPeriod(reportPeriod);
     TempFile file(VariableFileOf({Entry("PROG", Pattern(size, 7))}));
     PathList list{{file.Path()}};
     const Clock::time_point start = Clock::now();
-    RunJob(&list);
+    RunJob(link.Pc(), &list);
     const double seconds = SecondsSince(start);
-    SetLineCallTime(std::chrono::microseconds(0));
-    SetLineReportPeriod(std::chrono::microseconds(0));
     link.WaitUntilDone();
     const long linkBytes = link.Calculator().Link().ByteCount();
     const bool intact = link.Calculator().Variables().size() == 1 &&
                         link.Calculator().Variables()[0].chunks[0] == Pattern(size, 7);
     std::printf("%-34s %6zu data bytes in %7.3f s: %6.0f data bytes/s, %6.0f link bytes/s%s\n",
                 label, size, seconds, size / seconds, linkBytes / seconds,
-                intact && !LinkGivenUp() ? "" : "  -- NOT TAKEN INTACT");
+                intact && !link.Link().GivenUp() ? "" : "  -- NOT TAKEN INTACT");
 }
 
 // The median time of four bytes sent as a packet of their own (after the wait for the idle link)
@@ -61,24 +57,25 @@ void IdleHold(const char* label, std::chrono::microseconds lineCall) {
         while (link.ReceiveByte(&byte)) {
         }
     });
-    SetLineCallTime(lineCall);
+    calculator.PcLines().SetCallTime(lineCall);
+    JobLink& link = calculator.PcLink();
     std::vector<double> asPacket, inPacket;
     for (int round = 0; round < kRounds; ++round) {
         for (bool packet : {true, false}) {
             const Clock::time_point start = Clock::now();
-            if (packet)
-                MarkPacketStart();
-            for (std::uint8_t byte : {0x05, 0x56, 0x00, 0x00})
-                SendLinkByte(byte);
+            ByteStart first = packet ? ByteStart::PacketStart : ByteStart::InPacket;
+            for (std::uint8_t byte : {0x05, 0x56, 0x00, 0x00}) {
+                SendLinkByte(link, byte, first);
+                first = ByteStart::InPacket;
+            }
             (packet ? asPacket : inPacket).push_back(SecondsSince(start));
         }
     }
-    SetLineCallTime(std::chrono::microseconds(0));
     std::sort(asPacket.begin(), asPacket.end());
     std::sort(inPacket.begin(), inPacket.end());
     const double added = asPacket[kRounds / 2] - inPacket[kRounds / 2];
     std::printf("%-34s %.2f ms a packet, %.2f ms a variable (VAR, ACK, DATA)%s\n", label,
-                added * 1e3, 3 * added * 1e3, LinkGivenUp() ? "  -- GIVEN UP" : "");
+                added * 1e3, 3 * added * 1e3, link.GivenUp() ? "  -- GIVEN UP" : "");
 }
 } // namespace
 

@@ -1,13 +1,11 @@
 // Sending a 32 KB variable, and a backup of three ~16 KB chunks, to the simulated TI-85 over the
 // virtual cable, the calculator in its fast setting (every level seen at once, no pace): the time
 // per file, the link's byte rate, and the progress writes each DATA packet causes.
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "transfer/file_sender.h"
-#include "ui/recorded_ui.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,15 +29,15 @@ Round SendOnce(const Bytes& file, const std::vector<Bytes>& chunks) {
     SimulatedLink link(fast);
     TempFile path(file);
     auto start = std::chrono::steady_clock::now();
-    SendFile(path.Path());
-    if (bytesSent != 0)
-        SendEndOfTransmission();
+    SendFile(link.Job(), path.Path());
+    if (link.Link().bytesSent != 0)
+        SendEndOfTransmission(link.Link());
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     link.WaitUntilDone();
     Round round{seconds, link.Calculator().Link().ByteCount(),
-                0,       RecordedUiState().percents.size(),
-                false,   LinkGivenUp()};
+                0,       link.Ui().percents.size(),
+                false,   link.Link().GivenUp()};
     for (const PacketRecord& packet : link.Calculator().Packets())
         round.dataPackets +=
             packet.direction == LinkDirection::PcToCalculator && packet.command == DATA;

@@ -3,8 +3,6 @@
 // has settled, and the status reads it makes per second then. Usage: wait_bench [seconds, default
 // 5]
 #include "link/link_byte.h"
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "tests/support/calculator_thread.h"
 
 #include <chrono>
@@ -28,8 +26,8 @@ struct Sample {
     std::uint64_t reads;
 };
 
-Sample Take() {
-    return {Clock::now(), ProcessCpuSeconds(), VirtualPortCounts().reads};
+Sample Take(VirtualLines& lines) {
+    return {Clock::now(), ProcessCpuSeconds(), lines.Counts().reads};
 }
 
 void Report(const char* label, const Sample& from, const Sample& to) {
@@ -47,23 +45,24 @@ int main(int argc, char** argv) {
         return 2;
     }
     CalculatorThread nobody; // a cable with no calculator answering on it
-    const Sample start = Take();
+    VirtualLines& lines = nobody.PcLines();
+    JobLink& link = nobody.PcLink();
+    const Sample start = Take(lines);
     Sample settled{};
     // Samples the wait from outside, then cancels it (past the Cancel grace, so at once).
     std::thread watcher([&] {
         std::this_thread::sleep_until(start.wall + std::chrono::seconds(1));
-        settled = Take();
+        settled = Take(lines);
         std::this_thread::sleep_until(start.wall + std::chrono::seconds(seconds));
-        RequestLinkStop(LinkStop::Cancel);
+        link.RequestStop(LinkStop::Cancel);
     });
-    MarkPacketStart();
-    SendLinkByte(0x05);
-    const Sample end = Take();
+    SendLinkByte(link, 0x05, ByteStart::PacketStart);
+    const Sample end = Take(lines);
     watcher.join();
     std::printf("A packet's first wait, nobody answering (%d s):\n", seconds);
     Report("  whole wait", start, end);
     Report("  from its second second on", settled, end);
-    const bool stopped = LinkJobOutcome() == LinkOutcome::StopRequested;
+    const bool stopped = link.Outcome() == LinkOutcome::StopRequested;
     if (!stopped)
         std::printf("  the wait did not end as cancelled\n");
     return stopped ? 0 : 1;

@@ -8,7 +8,7 @@
 // When several apply, the most serious wins: a stop signal, then 4, 3, 2, 1.
 #pragma once
 
-#include "link/link_state.h"
+#include "link/link_outcome.h"
 #include "transfer/batch_report.h"
 
 constexpr int kUsageStatus = 64;

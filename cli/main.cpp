@@ -7,11 +7,10 @@
 #include "cli/port_problem.h"
 #include "cli/serial_devices.h"
 #include "cli/stop_signals.h"
-#include "link/link_port.h"
 #include "link/link_port_posix.h"
-#include "transfer/batch_report.h"
 #include "transfer/transfer_job.h"
 #include "ui/status_text.h"
+#include "ui/terminal_events.h"
 #include "ui/terminal_output.h"
 
 #include <csignal>
@@ -60,16 +59,18 @@ void ReportCalculatorAnswers(const BatchReport& report) {
 }
 
 // The batch on an open port; the port is closed, lines released, whatever became of it.
-RunSummary SendFiles(const std::vector<std::string>& files) {
-    BeginTransferJob();
-    RenewStopRequest();
+RunSummary SendFiles(SerialDevice& device, const std::vector<std::string>& files) {
+    Port port(device);
+    TerminalEvents events;
+    TransferJob job(port, events);
+    WatchedJob watched(job);
     FileList list{&files, 0};
-    SendBatch(NextFile, &list, false);
-    EndTransferJob();
-    CloseSerialDevice();
+    SendBatch(job, NextFile, &list, nullptr);
+    EndTransferJob(job);
+    device.Close();
     RunSummary summary;
-    summary.linkOutcome = LinkJobOutcome();
-    summary.report = CurrentBatchReport();
+    summary.linkOutcome = job.Link().Outcome();
+    summary.report = job.report;
     if (summary.linkOutcome == LinkOutcome::Running)
         ReportCalculatorAnswers(summary.report);
     return summary;
@@ -93,13 +94,13 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN); // a closed stderr must not end a transfer half-way
     WatchStopSignals();
 
-    portName = &arguments.port[0];
-    PortOpenResult opened = OpenSerialDevice(portName);
+    SerialDevice device;
+    PortOpenResult opened = device.Open(arguments.port.c_str());
     RunSummary summary;
     if (opened.opening == PortOpening::Opened) {
-        summary = SendFiles(arguments.files);
+        summary = SendFiles(device, arguments.files);
     } else {
-        Print(stderr, PortProblemText(portName, opened));
+        Print(stderr, PortProblemText(arguments.port.c_str(), opened));
         summary.portFailed = true;
     }
     summary.stopSignal = StopSignal();

@@ -1,17 +1,18 @@
 #include "cli/stop_signals.h"
 
-#include "link/link_state.h"
-#include "transfer/batch_stop.h"
 #include "ui/terminal_output.h"
 
 #include <atomic>
 #include <csignal>
+#include <mutex>
 #include <pthread.h>
 #include <thread>
 
 namespace {
 std::atomic<int> firstSignal{0};
 std::atomic<int> signalCount{0};
+std::mutex watchedLock;
+TransferJob* watched = nullptr; // the job the signals reach, under watchedLock
 
 sigset_t StopSet() {
     sigset_t set;
@@ -24,6 +25,13 @@ sigset_t StopSet() {
 
 bool StopsAtOnce() {
     return signalCount.load() > 1 || (firstSignal.load() != 0 && firstSignal.load() != SIGINT);
+}
+
+// Asks the job's link for the stop that the signals so far call for.
+void RenewStopRequest(TransferJob& job) {
+    if (firstSignal.load() == 0)
+        return;
+    job.Link().RequestStop(StopsAtOnce() ? LinkStop::Closing : LinkStop::Cancel);
 }
 
 void Watch(sigset_t set) {
@@ -40,8 +48,11 @@ void Watch(sigset_t set) {
         else
             WritePermanentLine("calquin: stopping after the variable under way "
                                "(Ctrl-C again stops at once)");
-        RequestBatchStop();
-        RenewStopRequest();
+        std::lock_guard<std::mutex> hold(watchedLock);
+        if (watched) {
+            watched->RequestBatchStop();
+            RenewStopRequest(*watched);
+        }
     }
 }
 } // namespace
@@ -56,8 +67,15 @@ int StopSignal() {
     return firstSignal.load();
 }
 
-void RenewStopRequest() {
-    if (StopSignal() == 0)
-        return;
-    RequestLinkStop(StopsAtOnce() ? LinkStop::Closing : LinkStop::Cancel);
+WatchedJob::WatchedJob(TransferJob& job) {
+    std::lock_guard<std::mutex> hold(watchedLock);
+    watched = &job;
+    if (StopSignal() != 0)
+        job.RequestBatchStop();
+    RenewStopRequest(job);
+}
+
+WatchedJob::~WatchedJob() {
+    std::lock_guard<std::mutex> hold(watchedLock);
+    watched = nullptr;
 }

@@ -6,11 +6,19 @@
 // SIGTERM or SIGHUP: every wait is given up at once (the lines are released on the way out).
 #pragma once
 
+#include "transfer/transfer_job.h"
+
 // Call before any other thread exists: the signals are blocked in every thread but the
 // watcher's.
 void WatchStopSignals();
 // The first stop signal received, 0 while none has come.
 int StopSignal();
-// Asks the link again for the stop that the signals so far call for: a job's start forgets a
-// Cancel asked for before it.
-void RenewStopRequest();
+// While it lives, the signals reach `job`; made, it asks the job for the stop that the signals
+// so far call for.
+class WatchedJob {
+  public:
+    explicit WatchedJob(TransferJob& job);
+    ~WatchedJob();
+    WatchedJob(const WatchedJob&) = delete;
+    WatchedJob& operator=(const WatchedJob&) = delete;
+};

@@ -1,101 +1,99 @@
 #include "link/link_byte.h"
 
-#include "link/link_port.h"
-#include "link/link_state.h"
 #include "link/link_wait.h"
 
 namespace {
-// Receiving: the reading that ended the PC's last acknowledgement, its own wire still low in it
-// (3: none since the PC let go of that wire). Job thread only.
-LinkLines lateAck = 3;
-
-// Writes the lines; lines 1 pulls the RTS/CTS wire, 2 the DTR/DSR wire, 3 lets go of both.
-void Drive(LinkLines lines, bool newJob = false) {
-    SetLinkLines(lines);
-    NoteLinkWrite(lines, newJob);
-}
-
 bool BothLow(LinkLines reading) {
-    return reading == 0;
+    return reading == kBothLowReading;
 }
-bool DsrHigh(LinkLines reading) {
-    return (reading & 2) != 0;
-}
-bool CtsHigh(LinkLines reading) {
-    return (reading & 1) != 0;
+
+struct WireHigh {
+    Wire wire;
+    bool operator()(LinkLines reading) const { return IsHigh(reading, wire); }
+};
+
+WaitKind FirstWait(bool packetStart) {
+    return packetStart ? WaitKind::PacketStart : WaitKind::Answer;
 }
 
 // The calculator's next bit. A port that reports late may still show the reading that ended the
 // PC's last acknowledgement: the same reading counts as a bit on that wire (the calculator's
 // next bit may well be there) once it has lasted longer than a report can be late. Any other
 // reading shows that the release has been reported.
-bool NextBit(LinkLines reading) {
-    if (lateAck == 3 || reading != lateAck) {
-        lateAck = 3;
-        return reading != 3;
+class NextBit {
+  public:
+    explicit NextBit(JobLink& link) : link(link) {}
+    bool operator()(LinkLines reading) {
+        LinkLines& lateAck = link.byteState.lateAck;
+        if (lateAck == kIdleReading || reading != lateAck) {
+            lateAck = kIdleReading;
+            return reading != kIdleReading;
+        }
+        return !link.ThePort().Lateness().MayBeStale(ReportLateness::Clock::now());
     }
-    return !ReadingMayBeLate();
-}
+
+  private:
+    JobLink& link;
+};
 
 // A packet the PC sends starts on a link that has read idle for a while: the calculator may
 // still be looking for the release of the PC's last acknowledgement, and a pull at once could
 // hide it (when it is on the same wire).
-bool StartPacket() {
-    if (TakeFirstLineWrite())
-        Drive(3, true); // a new job, perhaps on another port
-    return AwaitIdleLink();
+bool StartPacket(JobLink& link) {
+    if (!link.byteState.linesWritten) {
+        // A new job, perhaps on another port: what the last one learnt does not hold.
+        link.byteState.linesWritten = true;
+        link.ThePort().Lateness().Forget();
+        link.Write(kReleaseBoth);
+    }
+    return AwaitIdleLink(link);
 }
 } // namespace
 
-void SendLinkByte(std::uint8_t byte) {
-    if (LinkGivenUp())
+void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start) {
+    if (link.GivenUp())
         return;
-    bool patient = TakePacketStart();
-    if (patient && !StartPacket())
+    bool packetStart = start == ByteStart::PacketStart;
+    if (packetStart && !StartPacket(link))
         return;
-    lateAck = 3;
+    link.byteState.lateAck = kIdleReading;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit, byte >>= 1) {
-        // A 1 pulls the DTR/DSR wire (DTR off), a 0 the RTS/CTS wire (RTS off); the calculator
-        // acknowledges on the other one.
-        const bool one = byte & 1;
-        Drive(one ? 2 : 1);
-        if (!AwaitLines(BothLow, patient, &reading))
+        // A 1 pulls the DTR/DSR wire, a 0 the RTS/CTS wire; the calculator acknowledges on the
+        // other one.
+        const Wire signal = (byte & 1) ? Wire::DtrDsr : Wire::RtsCts;
+        link.Write(PullOnly(signal));
+        if (!AwaitLines(link, FirstWait(packetStart), BothLow, &reading))
             return;
-        patient = false;
-        Drive(3);
+        packetStart = false;
+        link.Write(kReleaseBoth);
         // Only the acknowledgement's release is awaited: a calculator that has turned round may
         // already pull its first bit on the other wire.
-        if (!AwaitLines(one ? CtsHigh : DsrHigh, false, &reading, true))
+        if (!AwaitLines(link, WaitKind::AckRelease, WireHigh{OtherWire(signal)}, &reading))
             return;
     }
 }
 
-std::uint8_t ReceiveLinkByte() {
-    if (LinkGivenUp())
+std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
+    if (link.GivenUp())
         return 0;
-    bool patient = TakePacketStart();
+    bool packetStart = start == ByteStart::PacketStart;
     std::uint8_t value = 0;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit) {
-        if (!AwaitLines(NextBit, patient, &reading))
+        if (!AwaitLines(link, FirstWait(packetStart), NextBit(link), &reading))
             return 0;
-        patient = false;
-        bool released;
-        if (reading == 1) {
-            // The calculator pulls the DTR/DSR wire: a 1, acknowledged on the RTS/CTS wire.
+        packetStart = false;
+        // The calculator pulls the DTR/DSR wire for a 1, the RTS/CTS wire (or both) for a 0;
+        // the PC acknowledges on the other wire and waits for the calculator's to be released.
+        const Wire signal = reading == OnlyLow(Wire::DtrDsr) ? Wire::DtrDsr : Wire::RtsCts;
+        if (signal == Wire::DtrDsr)
             value |= static_cast<std::uint8_t>(1u << bit);
-            Drive(1);
-            released = AwaitLines(DsrHigh, false, &reading);
-        } else {
-            // The RTS/CTS wire (or both wires) low: a 0, acknowledged on the DTR/DSR wire.
-            Drive(2);
-            released = AwaitLines(CtsHigh, false, &reading);
-        }
-        if (!released)
+        link.Write(PullOnly(OtherWire(signal)));
+        if (!AwaitLines(link, WaitKind::Answer, WireHigh{signal}, &reading))
             return 0;
-        Drive(3);
-        lateAck = reading;
+        link.Write(kReleaseBoth);
+        link.byteState.lateAck = reading;
     }
     return value;
 }

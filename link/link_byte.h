@@ -1,10 +1,14 @@
-// One byte over the two-wire handshake, least significant bit first.
-// Both return at once, doing nothing, once the job's link has been given up (see link_state.h);
-// ReceiveLinkByte then returns 0. The first byte of a packet the PC sends (see MarkPacketStart)
-// waits for the idle link first (AwaitIdleLink).
+// One byte over the two-wire handshake, least significant bit first. Both return at once, doing
+// nothing, once the job's link has been given up (job_link.h); ReceiveLinkByte then returns 0.
 #pragma once
+
+#include "link/job_link.h"
 
 #include <cstdint>
 
-void SendLinkByte(std::uint8_t byte);
-std::uint8_t ReceiveLinkByte();
+// Whether the byte is the first of a packet: its first wait may last as long as a person needs,
+// and a packet the PC sends waits for the idle link first (AwaitIdleLink).
+enum class ByteStart { InPacket, PacketStart };
+
+void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start = ByteStart::InPacket);
+std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start = ByteStart::InPacket);

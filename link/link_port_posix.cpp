@@ -1,7 +1,6 @@
-#include "link/link_port.h"
 #include "link/link_port_posix.h"
-#include "link/link_state.h"
-#include "ui/message_box.h"
+
+#include "ui/job_events.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,10 +11,6 @@
 
 namespace {
 constexpr int kBothOutputs = TIOCM_DTR | TIOCM_RTS;
-
-int port = -1;
-termios found{}; // the settings at the open, restored at the close
-int outputs = 0; // the outputs as last written: each write changes only what differs
 
 PortOpening OpeningAfter(int error) {
     switch (error) {
@@ -55,7 +50,7 @@ termios LinkSettings(const termios& settings) {
 }
 
 // What the close leaves behind: the settings found, but never HUPCL or a zero speed.
-termios SettingsToLeave() {
+termios SettingsToLeave(const termios& found) {
     termios left = found;
     left.c_cflag &= ~HUPCL;
     if (cfgetospeed(&left) == B0) {
@@ -66,10 +61,10 @@ termios SettingsToLeave() {
 }
 } // namespace
 
-PortOpenResult OpenSerialDevice(const char* path) {
+PortOpenResult SerialDevice::Open(const char* device) {
     // Without O_NONBLOCK the open of a port without CLOCAL waits for a carrier that this cable
     // never gives.
-    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {OpeningAfter(errno), errno};
     termios settings{};
@@ -90,28 +85,25 @@ PortOpenResult OpenSerialDevice(const char* path) {
     ioctl(fd, TIOCEXCL);
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     port = fd;
+    path = device;
     found = settings;
     outputs = lines & kBothOutputs;
     return {PortOpening::Opened, 0};
 }
 
-void CloseSerialDevice() {
+void SerialDevice::Close() {
     if (port < 0)
         return;
-    SetLinkLines(3);
-    termios left = SettingsToLeave();
+    SetLinkLines(kReleaseBoth);
+    termios left = SettingsToLeave(found);
     tcsetattr(port, TCSANOW, &left);
     ioctl(port, TIOCNXCL);
     close(port); // the lock goes with it
     port = -1;
 }
 
-bool OpenLinkPort() {
-    return OpenSerialDevice(portName).opening == PortOpening::Opened;
-}
-
-void SetLinkLines(LinkLines lines) {
-    int wanted = ((lines & 1) ? TIOCM_DTR : 0) | ((lines & 2) ? TIOCM_RTS : 0);
+void SerialDevice::SetLinkLines(LinkLines lines) {
+    int wanted = ((lines & kDtrOn) ? TIOCM_DTR : 0) | ((lines & kRtsOn) ? TIOCM_RTS : 0);
     int release = wanted & ~outputs;
     int pull = outputs & ~wanted;
     // Releases first: both wires low at once is the calculator's error signal. In the handshake
@@ -123,13 +115,16 @@ void SetLinkLines(LinkLines lines) {
     outputs = wanted;
 }
 
-LinkLines ReadLinkLines() {
+bool SerialDevice::ReadLinkLines(LinkLines* lines) {
     int status = 0;
-    if (ioctl(port, TIOCMGET, &status) != 0) {
-        // Told once: the job gives the link up, so no later poll comes back here.
-        if (GiveUpOnStatusReadFailure())
-            ShowErrorMessage("There was an error calling TIOCMGET on %s", portName);
-        return 3;
-    }
-    return static_cast<LinkLines>(((status & TIOCM_CTS) ? 1 : 0) | ((status & TIOCM_DSR) ? 2 : 0));
+    if (ioctl(port, TIOCMGET, &status) != 0)
+        return false;
+    *lines = static_cast<LinkLines>(((status & TIOCM_CTS) ? kCtsHigh : 0) |
+                                    ((status & TIOCM_DSR) ? kDsrHigh : 0));
+    return true;
+}
+
+void SerialDevice::TellStatusReadFailure(JobEvents& events) {
+    events.Message(MessageKind::PortError, "There was an error calling TIOCMGET on %s",
+                   path.c_str());
 }

@@ -3,6 +3,11 @@
 // released and left so.
 #pragma once
 
+#include "link/line_seam.h"
+
+#include <string>
+#include <termios.h>
+
 enum class PortOpening {
     Opened,
     Missing,      // no such device
@@ -19,12 +24,32 @@ struct PortOpenResult {
     int error; // errno of the call that failed; 0 when opened
 };
 
-// Opens `path` (O_NONBLOCK, then CLOCAL; blocking again once it is configured), takes the
-// advisory lock, asks for exclusive use, turns HUPCL, flow control and the UART's byte handling
-// off, and reads the lines once. Nothing of the device is changed when it fails.
-PortOpenResult OpenSerialDevice(const char* path);
+// One tty device as the line seam: its handle, the settings found at the open and the outputs
+// as last written.
+class SerialDevice : public LineSeam {
+  public:
+    SerialDevice() = default;
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+    ~SerialDevice() override { Close(); }
 
-// Releases both lines, restores the settings found at the open except HUPCL (kept off, so that
-// the close does not drop RTS and DTR) and a zero speed (which would drop them too), gives up
-// the exclusive use and the lock, and closes. Does nothing when no port is open.
-void CloseSerialDevice();
+    // Opens `path` (O_NONBLOCK, then CLOCAL; blocking again once it is configured), takes the
+    // advisory lock, asks for exclusive use, turns HUPCL, flow control and the UART's byte
+    // handling off, and reads the lines once. Nothing of the device is changed when it fails.
+    PortOpenResult Open(const char* path);
+    // Releases both lines, restores the settings found at the open except HUPCL (kept off, so
+    // that the close does not drop RTS and DTR) and a zero speed (which would drop them too),
+    // gives up the exclusive use and the lock, and closes. Does nothing when no port is open.
+    void Close();
+
+    void SetLinkLines(LinkLines lines) override;
+    bool ReadLinkLines(LinkLines* lines) override;
+    // "There was an error calling TIOCMGET on" the device, as a port error of the job.
+    void TellStatusReadFailure(JobEvents& events) override;
+
+  private:
+    int port = -1;
+    std::string path;
+    termios found{}; // the settings at the open, restored at the close
+    int outputs = 0; // the outputs as last written: each write changes only what differs
+};

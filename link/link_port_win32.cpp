@@ -1,12 +1,9 @@
-#include "link/link_port.h"
 #include "link/link_port_win32.h"
-#include "link/link_state.h"
-#include "ui/main_window_handle.h"
 
 HANDLE LinkPort = nullptr;
 
-bool OpenLinkPort() {
-    LinkPort = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+bool OpenLinkPort(const char* name) {
+    LinkPort = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
     if (LinkPort == INVALID_HANDLE_VALUE)
         return false;
@@ -32,24 +29,23 @@ bool OpenLinkPort() {
     return true;
 }
 
-void SetLinkLines(LinkLines lines) {
-    EscapeCommFunction(LinkPort, (lines & 2) ? SETRTS : CLRRTS);
-    EscapeCommFunction(LinkPort, (lines & 1) ? SETDTR : CLRDTR);
+void Win32Lines::SetLinkLines(LinkLines lines) {
+    EscapeCommFunction(LinkPort, (lines & kRtsOn) ? SETRTS : CLRRTS);
+    EscapeCommFunction(LinkPort, (lines & kDtrOn) ? SETDTR : CLRDTR);
 }
 
-LinkLines ReadLinkLines() {
+bool Win32Lines::ReadLinkLines(LinkLines* lines) {
     DWORD status = 0;
-    if (!GetCommModemStatus(LinkPort, &status)) {
-        // Shown once: the job gives the link up, so no later poll comes back here.
-        if (GiveUpOnStatusReadFailure())
-            MessageBoxA(mainWindow, "There was an error calling GetCommModemStatus", "Calquin",
-                        MB_OK);
-        return 3;
-    }
-    LinkLines lines = 0;
+    if (!GetCommModemStatus(LinkPort, &status))
+        return false;
+    *lines = 0;
     if (status & MS_CTS_ON)
-        lines |= 1;
+        *lines |= kCtsHigh;
     if (status & MS_DSR_ON)
-        lines |= 2;
-    return lines;
+        *lines |= kDsrHigh;
+    return true;
+}
+
+void Win32Lines::TellStatusReadFailure(JobEvents&) {
+    MessageBoxA(owner, "There was an error calling GetCommModemStatus", "Calquin", MB_OK);
 }

@@ -1,6 +1,26 @@
-// The open serial port behind the Win32 line primitives.
+// The Win32 line seam: a COM port's RTS/DTR outputs and CTS/DSR inputs.
 #pragma once
+
+#include "link/line_seam.h"
 
 #include <windows.h>
 
+// Handle of the open port: set by OpenLinkPort, closed by start-up at exit.
 extern HANDLE LinkPort;
+
+// Opens `name` ("COM1".."COM9") for this process alone into LinkPort and configures it; false
+// when it cannot be opened (LinkPort is then INVALID_HANDLE_VALUE).
+bool OpenLinkPort(const char* name);
+
+// The line primitives on LinkPort. A failed status read is shown in a box owned by `owner`
+// (read when the box is shown).
+class Win32Lines : public LineSeam {
+  public:
+    explicit Win32Lines(const HWND& owner) : owner(owner) {}
+    void SetLinkLines(LinkLines lines) override;
+    bool ReadLinkLines(LinkLines* lines) override;
+    void TellStatusReadFailure(JobEvents& events) override;
+
+  private:
+    const HWND& owner;
+};

@@ -1,7 +1,8 @@
-// Polling the link lines until a condition shows, within the job's give-up policy.
+// Polling the link lines until a condition shows, within the job's give-up policy. One loop
+// serves every kind of wait; the kind decides how long it may last and what ends it early.
 #pragma once
 
-#include "link/link_port.h"
+#include "link/job_link.h"
 
 #include <chrono>
 
@@ -18,28 +19,53 @@ constexpr std::chrono::milliseconds kLinkSleepAfter{100};
 // only once it has held for up to a millisecond, looking at the wires every 100 us or so.
 constexpr std::chrono::microseconds kLinkIdleHold{1500};
 
-// The PC's own line writes (lines 1 pulls the RTS/CTS wire, 2 the DTR/DSR wire, 3 lets go), so
-// that the waits learn how late the port reports the lines. Some ports do: a USB adapter whose
-// driver answers a status read from the adapter's last report, which comes once per latency
-// timer (16 ms by default). `newJob` forgets what the last job learnt.
-void NoteLinkWrite(LinkLines lines, bool newJob = false);
-// Whether a reading now may still be a late report from before the PC's last write: for twice
-// the longest time in this job from a pull to the first reading that showed it (counted only
-// where the first reading after the pull did not), and 2 ms more; never on a port that has
-// reported at once, however slow its calls.
-bool ReadingMayBeLate();
+enum class WaitKind {
+    // A packet's first wait: as long as a person needs (the calculator not yet in receive mode,
+    // a prompt on it), until the job is told to stop; Cancel only after kLinkCancelGrace.
+    PacketStart,
+    // An answer inside a packet: given up after kLinkAnswerLimit.
+    Answer,
+    // The release of the calculator's acknowledgement, while the PC pulls no wire: as Answer,
+    // and both wires low can then only be the calculator's error signal (its user pressed ON
+    // and it has left receive mode), which gives the wait up at once as not answering, once
+    // the reading cannot be a late report of the PC's own last pull.
+    AckRelease,
+    // The idle link before a packet the PC sends: as AckRelease, the clock read at every poll.
+    IdleLink,
+};
 
-// Polls ReadLinkLines until IsDone(reading) holds, and returns that reading in *last. No sleep,
-// except in a packet's first wait (patient) once it has gone kLinkSleepAfter unanswered. That
-// wait lasts until the job is told to stop; any other gives up after kLinkAnswerLimit. While the
-// PC pulls no wire (`released`), both wires low can only be the calculator's error signal (its
-// user pressed ON, and it has left receive mode): the wait is given up at once as not
-// answering, once the reading cannot be a late report of the PC's own last pull. Returns false
-// when the wait was given up (the link is then given up too).
-bool AwaitLines(bool (*IsDone)(LinkLines reading), bool patient, LinkLines* last,
-                bool released = false);
+// One wait's polls. Each Poll reads the lines once, after the give-up checks that the readings
+// before it call for.
+class LineWait {
+  public:
+    using Clock = std::chrono::steady_clock;
 
-// Polls until the link has read idle (3) for kLinkIdleHold without a break; gives up like a wait
-// inside a packet when that has not come within kLinkAnswerLimit, and at once on the error
-// signal. False when given up.
-bool AwaitIdleLink();
+    LineWait(JobLink& link, WaitKind kind);
+    // False when the wait is given up (the link is then given up too).
+    bool Poll(LinkLines* reading);
+
+  private:
+    bool GoOn();
+    bool ErrorSignalSeen(LinkLines reading);
+
+    JobLink& link;
+    const WaitKind kind;
+    const Clock::time_point start;
+    unsigned polls = 0;
+    bool sleeping = false; // a packet's first wait that has gone unanswered for kLinkSleepAfter
+    bool caughtUp = false; // a reading other than both wires low has come
+};
+
+// Polls until `done(reading)` holds, and returns that reading in *last. `done` may hold state.
+// False when the wait was given up.
+template <typename Condition>
+bool AwaitLines(JobLink& link, WaitKind kind, Condition&& done, LinkLines* last) {
+    LineWait wait(link, kind);
+    while (wait.Poll(last))
+        if (done(*last))
+            return true;
+    return false;
+}
+
+// Until the link has read idle for kLinkIdleHold without a break (WaitKind::IdleLink).
+bool AwaitIdleLink(JobLink& link);

@@ -1,6 +1,17 @@
-// The TI-85 link packets: machine id, command, 16-bit length, payload, checksum.
-// Every operation returns at once once the job's link has been given up (link/link_state.h).
+// The packet layer: the TI-85's link packets (machine id, command, 16-bit length, payload,
+// checksum) on top of the byte layer.
+//
+//   SendPacket, SendRawPacket   a packet, sent again until the calculator acknowledges it
+//   ReadReply, ReadVariableReply  the calculator's short replies
+//   SendAck, SendEndOfTransmission
+//
+// Each takes the job's link (link/job_link.h) and returns at once once it has been given up.
+// Called by the file sender and the jobs (transfer/); calls the byte layer (link/link_byte.h),
+// adds to the link's bytesSent, and tells the job's events (ui/job_events.h) the variable's name
+// and the data's progress.
 #pragma once
+
+#include "link/job_link.h"
 
 #include <cstdint>
 
@@ -11,17 +22,14 @@ constexpr std::uint8_t SKIP = 0x36;
 constexpr std::uint8_t ACK = 0x56;
 constexpr std::uint8_t EOT = 0x92;
 
-// Payload bytes sent since the job began, resends included.
-extern std::uint32_t bytesSent;
-
 // `block` is a LengthBlock: 16-bit little-endian length n, then n payload bytes. Read in place.
-void SendPacket(std::uint8_t command, const std::uint8_t* block, bool waitForAck);
+void SendPacket(JobLink& link, std::uint8_t command, const std::uint8_t* block, bool waitForAck);
 // `packet` is the four header bytes followed by the payload; the checksum is added here.
-void SendRawPacket(const std::uint8_t* packet, bool waitForAck);
+void SendRawPacket(JobLink& link, const std::uint8_t* packet, bool waitForAck);
 // A four-byte reply; its command.
-std::uint8_t ReadReply();
+std::uint8_t ReadReply(JobLink& link);
 // The answer to a variable header: its command, or for a SKIP its reason byte, in which case
 // `declined` is set (a SKIP's reason may equal any command, CTS included).
-std::uint8_t ReadVariableReply(bool* declined);
-void SendAck();
-void SendEndOfTransmission();
+std::uint8_t ReadVariableReply(JobLink& link, bool* declined);
+void SendAck(JobLink& link);
+void SendEndOfTransmission(JobLink& link);

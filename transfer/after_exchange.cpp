@@ -1,18 +1,10 @@
 #include "transfer/after_exchange.h"
 
-#include "ui/message_box.h"
+#include "ui/job_events.h"
 
-namespace {
-bool outOfMemory = false; // job thread only
-} // namespace
-
-void NoteCalculatorOutOfMemory() {
-    outOfMemory = true;
-}
-
-void TellAfterExchange() {
-    if (!outOfMemory)
+void TellAfterExchange(TransferJob& job) {
+    if (!job.outOfMemory)
         return;
-    outOfMemory = false;
-    ShowErrorMessage("The calculator is out of memory.");
+    job.outOfMemory = false;
+    job.Events().Message(MessageKind::Error, "The calculator is out of memory.");
 }

@@ -3,8 +3,8 @@
 // exchange (the EOT of the batch).
 #pragma once
 
-// The calculator declined a variable for want of memory.
-void NoteCalculatorOutOfMemory();
+#include "transfer/transfer_job.h"
+
 // At the job's end, whether the EOT went out, could not be delivered or was not due: shows
-// what was noted, once.
-void TellAfterExchange();
+// what was noted (TransferJob::outOfMemory), once.
+void TellAfterExchange(TransferJob& job);

@@ -1,14 +1,9 @@
 #include "transfer/file_sender.h"
 
-#include "link/link_state.h"
 #include "protocol/packet.h"
-#include "transfer/after_exchange.h"
-#include "transfer/batch_report.h"
-#include "transfer/batch_stop.h"
 #include "transfer/file_reader.h"
 #include "transfer/variable_file.h"
-#include "ui/message_box.h"
-#include "ui/status_display.h"
+#include "ui/job_events.h"
 
 #include <cstdlib>
 #include <initializer_list>
@@ -20,82 +15,84 @@ constexpr std::uint8_t kSkipMemoryFull = 3; // no room for it
 
 // A declined variable: only "skip this one" lets the file go on; exit, a full memory and any
 // reason the program does not know end the file and the batch.
-bool GoesOnAfterSkip(std::uint8_t reason) {
+bool GoesOnAfterSkip(TransferJob& job, std::uint8_t reason) {
     if (reason == kSkipMemoryFull)
-        NoteCalculatorOutOfMemory();
-    NoteDeclinedVariable(reason != kSkipThisOne);
+        job.outOfMemory = true;
+    job.report.NoteDeclinedVariable(reason != kSkipThisOne);
     return reason == kSkipThisOne;
 }
 
 // Chunks 2 and 3, each behind the one before; then the backup has ended the file.
-void SendRemainingChunks(const std::uint8_t* chunk1) {
+void SendRemainingChunks(JobLink& link, const std::uint8_t* chunk1) {
     const std::uint8_t* chunk = chunk1;
     for (const char* label : {"Chunk2", "Chunk3"}) {
-        ShowVariableName(label);
+        link.Events().VariableStarted(label);
         chunk = BlockAfter(chunk);
-        SendPacket(DATA, chunk, true);
-        if (LinkGivenUp())
+        SendPacket(link, DATA, chunk, true);
+        if (link.GivenUp())
             return;
     }
-    bytesSent = 0;
+    link.bytesSent = 0;
 }
 
 // A stop asked for between variables ends the file before its next variable.
-bool SendEntry(const std::uint8_t* entry, void*) {
-    return !BatchStopRequested() && SendVariable(entry);
+bool SendEntry(const std::uint8_t* entry, void* context) {
+    TransferJob& job = *static_cast<TransferJob*>(context);
+    return !job.BatchStopRequested() && SendVariable(job, entry);
 }
 
-void ReportRefusedFile(FileCheck check, const char* path) {
-    NoteRefusedFile();
-    if (check == FileCheck::WrongSignature)
-        ShowErrorMessage("File: %s has incorrect signature", path);
-    else
-        ShowErrorMessage("File: %s is damaged or truncated", path);
+void ReportRefusedFile(TransferJob& job, const char* format, const char* path) {
+    job.report.NoteRefusedFile();
+    job.Events().Message(MessageKind::Error, format, path);
+}
+
+const char* RefusalText(FileCheck check) {
+    return check == FileCheck::WrongSignature ? "File: %s has incorrect signature"
+                                              : "File: %s is damaged or truncated";
 }
 } // namespace
 
-bool SendVariable(const std::uint8_t* entry) {
+bool SendVariable(TransferJob& job, const std::uint8_t* entry) {
+    JobLink& link = job.Link();
     const std::uint8_t* data = EntryDataBlock(entry);
-    SendPacket(VAR, entry, true);
-    if (LinkGivenUp())
+    SendPacket(link, VAR, entry, true);
+    if (link.GivenUp())
         return false;
     bool backup = IsBackupEntry(entry);
     if (backup)
-        ShowVariableName("Chunk1");
+        job.Events().VariableStarted("Chunk1");
     bool declined = false;
-    std::uint8_t answer = ReadVariableReply(&declined);
-    if (LinkGivenUp())
+    std::uint8_t answer = ReadVariableReply(link, &declined);
+    if (link.GivenUp())
         return false;
-    SendAck();
-    if (LinkGivenUp())
+    SendAck(link);
+    if (link.GivenUp())
         return false;
     if (declined)
-        return GoesOnAfterSkip(answer) && !backup; // a backup's chunks cannot be stepped over
+        return GoesOnAfterSkip(job, answer) && !backup; // a backup's chunks cannot be stepped over
     if (answer != CTS) {
-        NoteBatchEndedByCalculator();
+        job.report.NoteBatchEndedByCalculator();
         return false;
     }
-    SendPacket(DATA, data, true);
-    if (LinkGivenUp())
+    SendPacket(link, DATA, data, true);
+    if (link.GivenUp())
         return false;
     if (!backup)
         return true;
-    SendRemainingChunks(data);
+    SendRemainingChunks(link, data);
     return false;
 }
 
-bool SendFile(const char* path) {
+bool SendFile(TransferJob& job, const char* path) {
     std::uint8_t* bytes = nullptr;
     std::uint32_t size = 0;
     // Bytes beyond the format's reach never matter: a huge file is read and judged by its start.
     switch (ReadFileStart(path, kVariableFileReach, &bytes, &size)) {
     case FileReadResult::OpenFailed:
-        NoteRefusedFile();
-        ShowErrorMessage("Error opening file: %s", path);
+        ReportRefusedFile(job, "Error opening file: %s", path);
         return true;
     case FileReadResult::ReadFailed:
-        NoteRefusedFile();
-        ShowErrorMessage("Error while reading file: %s", path);
+        ReportRefusedFile(job, "Error while reading file: %s", path);
         return true;
     case FileReadResult::Read:
         break;
@@ -105,9 +102,9 @@ bool SendFile(const char* path) {
     FileCheck check = CheckVariableFile(file);
     bool goOn = true;
     if (check != FileCheck::Sound)
-        ReportRefusedFile(check, path);
+        ReportRefusedFile(job, RefusalText(check), path);
     else
-        goOn = WalkEntries(file, SendEntry, nullptr) && !LinkGivenUp();
+        goOn = WalkEntries(file, SendEntry, &job) && !job.Link().GivenUp();
     std::free(bytes);
     return goOn;
 }

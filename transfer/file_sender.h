@@ -2,8 +2,10 @@
 // (or entry); false: the batch (or file) ends.
 #pragma once
 
+#include "transfer/transfer_job.h"
+
 #include <cstdint>
 
-bool SendFile(const char* path);
+bool SendFile(TransferJob& job, const char* path);
 // `entry` points at a VariableEntry inside the file buffer that SendFile owns.
-bool SendVariable(const std::uint8_t* entry);
+bool SendVariable(TransferJob& job, const std::uint8_t* entry);

@@ -1,9 +1,6 @@
 #include "link/link_byte.h"
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "tests/link/link_expectations.h"
 #include "tests/support/calculator_thread.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -35,26 +32,27 @@ TEST(LinkByte, SendSignalsEachBitAndReturnsOnTheIdleLink) {
         for (std::size_t i = 0; i < bytes.size() && link.ReceiveByte(&byte); ++i) {
         }
     });
-    RecordLinkWrites(true);
+    calculator.PcLines().RecordWrites(true);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        ClearRecordedLinkWrites();
-        SendLinkByte(bytes[i]);
-        EXPECT_EQ(RecordedLinkWrites(), expected[i]) << "byte " << int(bytes[i]);
-        EXPECT_EQ(LastLinkReading(), 3) << "byte " << int(bytes[i]);
+        calculator.PcLines().ClearRecordedWrites();
+        SendLinkByte(calculator.PcLink(), bytes[i]);
+        EXPECT_EQ(calculator.PcLines().RecordedWrites(), expected[i]) << "byte " << int(bytes[i]);
+        EXPECT_EQ(calculator.PcLines().LastReading(), 3) << "byte " << int(bytes[i]);
     }
     ASSERT_TRUE(calculator.Join());
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator), bytes);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
 }
 
 TEST(LinkByte, ReceiveAcknowledgesEachBitOnTheOtherWireAndEndsReleased) {
     CalculatorThread calculator;
     calculator.Run([](CalculatorLink& link) { link.SendByte(0xA5); });
-    RecordLinkWrites(true);
-    EXPECT_EQ(ReceiveLinkByte(), 0xA5);
-    EXPECT_EQ(RecordedLinkWrites(), kReceiveA5); // the last write is the release, 3
+    calculator.PcLines().RecordWrites(true);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0xA5);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(),
+              kReceiveA5); // the last write is the release, 3
     ASSERT_TRUE(calculator.Join());
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
 }
 
 // A calculator that pulls both wires for its 0 bits: the reading 0 is a 0, answered with 2.
@@ -66,12 +64,12 @@ TEST(LinkByte, BothWiresLowIsAZeroBit) {
         if (link.SendByte(0xA5))
             link.SendByte(0x00);
     });
-    RecordLinkWrites(true);
-    EXPECT_EQ(ReceiveLinkByte(), 0xA5);
-    EXPECT_EQ(RecordedLinkWrites(), kReceiveA5);
-    ClearRecordedLinkWrites();
-    EXPECT_EQ(ReceiveLinkByte(), 0x00);
-    EXPECT_EQ(RecordedLinkWrites(), EightTimes({2, 3}));
+    calculator.PcLines().RecordWrites(true);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0xA5);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(), kReceiveA5);
+    calculator.PcLines().ClearRecordedWrites();
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0x00);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(), EightTimes({2, 3}));
     // The calculator finishes only when each bit was acknowledged on the DTR/DSR wire.
     ASSERT_TRUE(calculator.Join());
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::CalculatorToPc),
@@ -86,15 +84,15 @@ TEST(LinkByte, SendWaitsWhileTheReadingShowsOnlyItsOwnPull) {
         const LinkLines signal = (byte & 1) ? 2 : 1;
         CalculatorThread calculator;
         VirtualCable& cable = calculator.Cable();
-        RecordLinkWrites(true);
-        std::thread pc([byte] { SendLinkByte(byte); });
+        calculator.PcLines().RecordWrites(true);
+        std::thread pc([&calculator, byte] { SendLinkByte(calculator.PcLink(), byte); });
         ASSERT_TRUE(WaitUntil([&cable] { return cable.pc.Pulled() != 0; }, 1000ms));
-        const std::uint64_t readsAtSignal = VirtualPortCounts().reads;
-        bool polled =
-            WaitUntil([&] { return VirtualPortCounts().reads - readsAtSignal > 5000; }, 1000ms);
+        const std::uint64_t readsAtSignal = calculator.PcLines().Counts().reads;
+        bool polled = WaitUntil(
+            [&] { return calculator.PcLines().Counts().reads - readsAtSignal > 5000; }, 1000ms);
         EXPECT_TRUE(polled);
-        EXPECT_EQ(RecordedLinkWrites(), Writes{signal});
-        EXPECT_EQ(LastLinkReading(), 3 - signal);
+        EXPECT_EQ(calculator.PcLines().RecordedWrites(), Writes{signal});
+        EXPECT_EQ(calculator.PcLines().LastReading(), 3 - signal);
         calculator.Run([](CalculatorLink& link) {
             std::uint8_t received;
             link.ReceiveByte(&received);
@@ -103,7 +101,7 @@ TEST(LinkByte, SendWaitsWhileTheReadingShowsOnlyItsOwnPull) {
         ASSERT_TRUE(calculator.Join());
         EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
                   std::vector<std::uint8_t>{byte});
-        EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+        EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
     }
 }
 
@@ -118,14 +116,14 @@ TEST(LinkByte, EveryValueGoesBothWays) {
             if (!link.SendByte(byte))
                 return;
     });
-    MarkPacketStart();
     for (int value = 0; value < 256; ++value)
-        SendLinkByte(static_cast<std::uint8_t>(value));
+        SendLinkByte(calculator.PcLink(), static_cast<std::uint8_t>(value),
+                     value == 0 ? ByteStart::PacketStart : ByteStart::InPacket);
     std::vector<std::uint8_t> echoed;
     for (int value = 0; value < 256; ++value)
-        echoed.push_back(ReceiveLinkByte());
+        echoed.push_back(ReceiveLinkByte(calculator.PcLink()));
     ASSERT_TRUE(calculator.Join());
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
     for (int value = 0; value < 256; ++value)
         EXPECT_EQ(echoed[value], value);
 }
@@ -141,67 +139,65 @@ TEST(LinkByte, ASlowCalculatorIsWaitedFor) {
             if (!link.ReceiveByte(&byte) || !link.SendByte(static_cast<std::uint8_t>(~byte)))
                 return;
     });
-    RecordLinkWrites(true);
+    calculator.PcLines().RecordWrites(true);
     for (std::uint8_t byte : bytes) {
-        MarkPacketStart();
-        SendLinkByte(byte);
-        EXPECT_EQ(ReceiveLinkByte(), static_cast<std::uint8_t>(~byte));
+        SendLinkByte(calculator.PcLink(), byte, ByteStart::PacketStart);
+        EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), static_cast<std::uint8_t>(~byte));
     }
     ASSERT_TRUE(calculator.Join());
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator), bytes);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
     // The job's first packet releases the lines once before its wait for the idle link.
-    EXPECT_EQ(RecordedLinkWrites().size(), 1u + 4u * 16u);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites().size(), 1u + 4u * 16u);
 }
 
 TEST(LinkByte, AFailedStatusReadIsShownOnceAndGivesTheJobUp) {
-    ClearRecordedUi();
     CalculatorThread calculator;
     calculator.Run([](CalculatorLink& link) {
         std::uint8_t byte;
         while (link.ReceiveByte(&byte)) {
         }
     });
-    SendLinkByte(0x11);
-    ASSERT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    SendLinkByte(calculator.PcLink(), 0x11);
+    ASSERT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
 
-    RecordLinkWrites(true);
-    FailStatusReads(true);
-    SendLinkByte(0x22); // 0x22 starts with a 0: signal 1, then the given-up link released
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StatusReadFailed);
-    EXPECT_EQ(RecordedLinkWrites(), (Writes{1, 3}));
+    calculator.PcLines().RecordWrites(true);
+    calculator.PcLines().FailStatusReads(true);
+    SendLinkByte(calculator.PcLink(),
+                 0x22); // 0x22 starts with a 0: signal 1, then the given-up link released
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::StatusReadFailed);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(), (Writes{1, 3}));
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
 
     // The job's later bytes touch nothing and the box does not come back.
-    ClearRecordedLinkWrites();
-    const VirtualPortCounters before = VirtualPortCounts();
-    SendLinkByte(0x33);
-    EXPECT_EQ(ReceiveLinkByte(), 0);
-    EXPECT_TRUE(RecordedLinkWrites().empty());
-    EXPECT_EQ(VirtualPortCounts().reads, before.reads);
-    EXPECT_EQ(VirtualPortCounts().writes, before.writes);
-    EXPECT_EQ(RecordedUiState().messages,
+    calculator.PcLines().ClearRecordedWrites();
+    const VirtualPortCounters before = calculator.PcLines().Counts();
+    SendLinkByte(calculator.PcLink(), 0x33);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0);
+    EXPECT_TRUE(calculator.PcLines().RecordedWrites().empty());
+    EXPECT_EQ(calculator.PcLines().Counts().reads, before.reads);
+    EXPECT_EQ(calculator.PcLines().Counts().writes, before.writes);
+    EXPECT_EQ(calculator.Pc().Ui().messages,
               std::vector<std::string>{"There was an error calling GetCommModemStatus"});
-    EXPECT_EQ(RecordedUiState().captions, std::vector<std::string>{"Calquin"});
-    FailStatusReads(false);
+    EXPECT_EQ(calculator.Pc().Ui().captions, std::vector<std::string>{"Calquin"});
+    calculator.PcLines().FailStatusReads(false);
 }
 
 TEST(LinkState, ANewJobForgetsTheLastOnesOutcomeAndCancel) {
-    CalculatorThread calculator; // resets the link state
-    GiveUpLink(LinkOutcome::NoAnswer);
-    GiveUpLink(LinkOutcome::StopRequested);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer); // the first reason stays
-    RequestLinkStop(LinkStop::Cancel);
-    ResetLinkState();
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
-    EXPECT_EQ(LinkStopRequest(), LinkStop::None);
+    CalculatorThread calculator; // a fresh job
+    calculator.PcLink().GiveUp(LinkOutcome::NoAnswer);
+    calculator.PcLink().GiveUp(LinkOutcome::StopRequested);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::NoAnswer); // the first reason stays
+    calculator.PcLink().RequestStop(LinkStop::Cancel);
+    calculator.Pc().NewJob();
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
+    EXPECT_EQ(calculator.PcLink().StopRequest(), LinkStop::None);
     calculator.Run([](CalculatorLink& link) {
         std::uint8_t byte;
         if (link.ReceiveByte(&byte))
             link.SendByte(byte);
     });
-    MarkPacketStart();
-    SendLinkByte(0x77);
-    EXPECT_EQ(ReceiveLinkByte(), 0x77);
+    SendLinkByte(calculator.PcLink(), 0x77, ByteStart::PacketStart);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0x77);
     ASSERT_TRUE(calculator.Join());
 }

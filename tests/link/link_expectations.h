@@ -2,7 +2,7 @@
 // link tests.
 #pragma once
 
-#include "link/link_port.h"
+#include "link/link_lines.h"
 
 #include <chrono>
 #include <cstdint>

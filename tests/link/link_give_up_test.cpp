@@ -1,8 +1,6 @@
 // Waits that are never answered. Each scenario sits out a time limit, so a batch runs its
 // scenarios side by side in processes of their own.
 #include "link/link_byte.h"
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "link/link_wait.h"
 #include "tests/link/link_expectations.h"
 #include "tests/support/calculator_thread.h"
@@ -26,30 +24,31 @@ constexpr auto kBatchLimit = std::chrono::seconds(30);
 constexpr std::uint8_t kFirstByte = 0x5A;
 constexpr std::uint8_t kStopByte = 0xC3;
 
-Clock::duration Timed(void (*exchange)()) {
+void Send(JobLink& link, ByteStart start = ByteStart::InPacket) {
+    SendLinkByte(link, kStopByte, start);
+}
+void Receive(JobLink& link, ByteStart start = ByteStart::InPacket) {
+    ReceiveLinkByte(link, start);
+}
+
+Clock::duration Timed(void (*exchange)(JobLink&, ByteStart), JobLink& link) {
     const Clock::time_point start = Clock::now();
-    exchange();
+    exchange(link, ByteStart::InPacket);
     return Clock::now() - start;
 }
 
-void Send() {
-    SendLinkByte(kStopByte);
-}
-void Receive() {
-    ReceiveLinkByte();
-}
-
 // Once given up, the job's link calls return at once without touching the lines.
-void ExpectSilentLink() {
-    ClearRecordedLinkWrites();
-    const VirtualPortCounters before = VirtualPortCounts();
+void ExpectSilentLink(CalculatorThread& calculator) {
+    VirtualLines& lines = calculator.PcLines();
+    lines.ClearRecordedWrites();
+    const VirtualPortCounters before = lines.Counts();
     const Clock::time_point start = Clock::now();
-    SendLinkByte(0xFF);
-    EXPECT_EQ(ReceiveLinkByte(), 0);
+    SendLinkByte(calculator.PcLink(), 0xFF);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0);
     EXPECT_LT(Clock::now() - start, 100ms);
-    EXPECT_TRUE(RecordedLinkWrites().empty());
-    EXPECT_EQ(VirtualPortCounts().reads, before.reads);
-    EXPECT_EQ(VirtualPortCounts().writes, before.writes);
+    EXPECT_TRUE(lines.RecordedWrites().empty());
+    EXPECT_EQ(lines.Counts().reads, before.reads);
+    EXPECT_EQ(lines.Counts().writes, before.writes);
 }
 
 // The calculator takes the packet's first byte, then stops at `bit` of the second one: the
@@ -68,19 +67,21 @@ void CalculatorStops(bool pcSends, int bit, bool holding) {
         else
             link.SendByte(kFirstByte) && link.SendByte(kStopByte);
     });
-    RecordLinkWrites(true);
-    MarkPacketStart(); // only the packet's very first wait may last
+    JobLink& link = calculator.PcLink();
+    VirtualLines& lines = calculator.PcLines();
+    lines.RecordWrites(true);
+    // Only the packet's very first wait may last.
     if (pcSends) {
-        SendLinkByte(kFirstByte);
+        SendLinkByte(link, kFirstByte, ByteStart::PacketStart);
     } else {
-        ASSERT_EQ(ReceiveLinkByte(), kFirstByte);
+        ASSERT_EQ(ReceiveLinkByte(link, ByteStart::PacketStart), kFirstByte);
     }
-    ASSERT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    ASSERT_EQ(link.Outcome(), LinkOutcome::Running);
 
-    ClearRecordedLinkWrites();
-    const Clock::duration waited = Timed(pcSends ? Send : Receive);
+    lines.ClearRecordedWrites();
+    const Clock::duration waited = Timed(pcSends ? Send : Receive, link);
     const Clock::duration sinceStop = Clock::now() - calculator.Link().StoppedAnsweringAt();
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::NoAnswer);
     EXPECT_GE(waited, kLinkAnswerLimit);
     EXPECT_LT(sinceStop, kLinkAnswerLimit + kLateMargin); // the PC's last wait began near the stop
 
@@ -94,9 +95,9 @@ void CalculatorStops(bool pcSends, int bit, bool holding) {
     if (!pcSends && holding)
         expected.push_back(one ? 1 : 2); // acknowledged; the calculator's signal stays
     expected.push_back(3);
-    EXPECT_EQ(RecordedLinkWrites(), expected);
+    EXPECT_EQ(lines.RecordedWrites(), expected);
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
-    ExpectSilentLink();
+    ExpectSilentLink(calculator);
 }
 
 std::vector<Scenario> StopScenarios() {
@@ -126,14 +127,14 @@ void AnswersLate(bool pcSends) {
         else
             link.SendByte(0x96);
     });
-    MarkPacketStart();
+    JobLink& link = calculator.PcLink();
     if (pcSends) {
-        SendLinkByte(0x96);
+        SendLinkByte(link, 0x96, ByteStart::PacketStart);
     } else {
-        EXPECT_EQ(ReceiveLinkByte(), 0x96);
+        EXPECT_EQ(ReceiveLinkByte(link, ByteStart::PacketStart), 0x96);
     }
     EXPECT_GE(Clock::now() - start, delay);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::Running);
     ASSERT_TRUE(calculator.Join());
     if (pcSends) {
         EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
@@ -145,35 +146,36 @@ void AnswersLate(bool pcSends) {
 // the wait must end within [earliest, latest] of its start.
 // The stop and the wait it ends are timed from one instant: a requester thread that starts late
 // must not make the wait look shorter than the delay it was given.
-std::thread RequestStopAt(Clock::time_point when, LinkStop stop) {
-    return std::thread([when, stop] {
+std::thread RequestStopAt(JobLink& link, Clock::time_point when, LinkStop stop) {
+    return std::thread([&link, when, stop] {
         std::this_thread::sleep_until(when);
-        RequestLinkStop(stop);
+        link.RequestStop(stop);
     });
 }
 
 void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::duration earliest,
                    Clock::duration latest) {
     CalculatorThread calculator; // never runs: nothing answers
-    RecordLinkWrites(true);
+    JobLink& link = calculator.PcLink();
+    calculator.PcLines().RecordWrites(true);
     const Clock::time_point start = Clock::now();
     std::thread requester;
     if (after == Clock::duration::zero())
-        RequestLinkStop(stop);
+        link.RequestStop(stop);
     else
-        requester = RequestStopAt(start + after, stop);
-    MarkPacketStart();
-    pcSends ? Send() : Receive();
+        requester = RequestStopAt(link, start + after, stop);
+    pcSends ? Send(link, ByteStart::PacketStart) : Receive(link, ByteStart::PacketStart);
     const Clock::duration waited = Clock::now() - start;
     if (requester.joinable())
         requester.join();
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::StopRequested);
     EXPECT_GE(waited, earliest);
     EXPECT_LE(waited, latest);
     // Sending, the job's first packet releases the lines before its wait for the idle link.
-    EXPECT_EQ(RecordedLinkWrites(), pcSends ? (Writes{3, (kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(),
+              pcSends ? (Writes{3, (kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
-    ExpectSilentLink();
+    ExpectSilentLink(calculator);
 }
 
 // Closing ends a wait inside a packet at once too, long before the answer limit.
@@ -185,12 +187,13 @@ void ClosingMidPacket() {
     frozen.stopKind = StopKind::Freeze;
     CalculatorThread calculator(frozen);
     calculator.Run([](CalculatorLink& link) { link.SendByte(0xFF); });
+    JobLink& link = calculator.PcLink();
     const Clock::time_point start = Clock::now();
-    std::thread requester = RequestStopAt(start + 300ms, LinkStop::Closing);
-    Receive();
+    std::thread requester = RequestStopAt(link, start + 300ms, LinkStop::Closing);
+    Receive(link);
     const Clock::duration waited = Clock::now() - start;
     requester.join();
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::StopRequested);
     EXPECT_LT(waited, 300ms + kLateMargin);
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
 }
@@ -206,12 +209,11 @@ void CancelWhileAnswered() {
         if (link.ReceiveByte(&byte))
             link.SendByte(byte);
     });
-    RequestLinkStop(LinkStop::Cancel);
-    MarkPacketStart();
-    SendLinkByte(0xE1);
-    MarkPacketStart();
-    EXPECT_EQ(ReceiveLinkByte(), 0xE1);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    JobLink& link = calculator.PcLink();
+    link.RequestStop(LinkStop::Cancel);
+    SendLinkByte(link, 0xE1, ByteStart::PacketStart);
+    EXPECT_EQ(ReceiveLinkByte(link, ByteStart::PacketStart), 0xE1);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::Running);
     ASSERT_TRUE(calculator.Join());
 }
 
@@ -237,18 +239,18 @@ void AnswersAtOnce(CalculatorThread& calculator, std::uint8_t answer) {
 void ZeroTurnaroundOnTheSameWire() {
     CalculatorThread calculator(Hasty());
     AnswersAtOnce(calculator, 0x42);
-    RecordLinkWrites(true);
-    const Clock::duration waited = Timed(Send);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    calculator.PcLines().RecordWrites(true);
+    const Clock::duration waited = Timed(Send, calculator.PcLink());
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::NoAnswer);
     EXPECT_GE(waited, kLinkAnswerLimit);
     EXPECT_LT(waited, kLinkAnswerLimit + kLateMargin);
     Writes expected = SentBitWrites(kStopByte);
     expected.push_back(3);
-    EXPECT_EQ(RecordedLinkWrites(), expected);
+    EXPECT_EQ(calculator.PcLines().RecordedWrites(), expected);
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator),
               std::vector<std::uint8_t>{kStopByte});
-    ExpectSilentLink();
+    ExpectSilentLink(calculator);
 }
 
 // An answer that starts on the other wire (0x43 starts with a 1): the acknowledgement shows
@@ -256,19 +258,22 @@ void ZeroTurnaroundOnTheSameWire() {
 void ZeroTurnaroundOnTheOtherWire(std::chrono::microseconds hold) {
     CalculatorThread calculator(Hasty(hold));
     AnswersAtOnce(calculator, 0x43);
-    Send();
-    EXPECT_EQ(ReceiveLinkByte(), 0x43);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
+    Send(calculator.PcLink());
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0x43);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
     ASSERT_TRUE(calculator.Join());
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::CalculatorToPc),
               std::vector<std::uint8_t>{0x43});
 }
 
 void ClosingIsNeverWithdrawn() {
-    RequestLinkStop(LinkStop::Closing);
-    RequestLinkStop(LinkStop::Cancel);
-    ResetLinkState();
-    EXPECT_EQ(LinkStopRequest(), LinkStop::Closing);
+    CalculatorThread calculator;
+    calculator.PcLink().RequestStop(LinkStop::Closing);
+    calculator.PcLink().RequestStop(LinkStop::Cancel);
+    EXPECT_EQ(calculator.PcLink().StopRequest(), LinkStop::Closing);
+    // It outlives the job: the next one on the port starts with it.
+    calculator.Pc().NewJob();
+    EXPECT_EQ(calculator.PcLink().StopRequest(), LinkStop::Closing);
 }
 } // namespace
 

@@ -1,9 +1,9 @@
 // The Win32 line primitives, built natively against a recording <windows.h>.
-#include "link/link_port.h"
+#include "app/port_name.h"
+#include "link/job_link.h"
 #include "link/link_port_win32.h"
-#include "link/link_state.h"
 #include "tests/link/fake_windows/fake_windows.h"
-#include "ui/main_window_handle.h"
+#include "ui/job_events.h"
 
 #include <gtest/gtest.h>
 
@@ -74,15 +74,34 @@ bool SameBytes(const DCB& a, const DCB& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// The line seam tells the user itself; a job's other events play no part here.
+class NoEvents : public JobEvents {
+  public:
+    void VariableStarted(const char*) override {}
+    void Progress(int, std::uint32_t) override {}
+    void Message(MessageKind, const char*, const char*) override {}
+    void JobEnded(LinkOutcome) override {}
+};
+
 class Win32LinkPort : public testing::Test {
   protected:
     void SetUp() override {
         ResetFake();
-        ResetLinkState();
         LinkPort = Fake().openedHandle;
-        mainWindow = nullptr;
     }
     void TearDown() override { portName[3] = '2'; }
+
+    LinkLines ReadLinkLines() {
+        LinkLines read = 0xFF;
+        EXPECT_TRUE(lines.ReadLinkLines(&read));
+        return read;
+    }
+
+    HWND owner = nullptr;
+    Win32Lines lines{owner};
+    Port port{lines};
+    NoEvents events;
+    JobLink link{port, events};
 };
 } // namespace
 
@@ -94,7 +113,7 @@ TEST_F(Win32LinkPort, OpenOpensTheNamedPortForThisProcessAloneAndConfiguresIt) {
     LinkPort = nullptr;
     Fake().portDcb = ReportedDcb();
     portName[3] = '4';
-    EXPECT_TRUE(OpenLinkPort());
+    EXPECT_TRUE(OpenLinkPort(portName));
     EXPECT_EQ(LinkPort, Fake().openedHandle);
     ASSERT_EQ(Fake().creates.size(), 1u);
     const FakeCreate& open = Fake().creates[0];
@@ -115,7 +134,7 @@ TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
     static_assert(sizeof(DCB) == 28, "the stand-in DCB has the Win32 layout");
     const DCB reported = ReportedDcb();
     Fake().portDcb = reported;
-    ASSERT_TRUE(OpenLinkPort());
+    ASSERT_TRUE(OpenLinkPort(portName));
     ASSERT_EQ(Fake().setDcbs.size(), 1u);
     const DCB& written = Fake().setDcbs[0];
     EXPECT_EQ(written.DCBlength, 28u);
@@ -135,7 +154,7 @@ TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
 
 TEST_F(Win32LinkPort, OpenHandsOnNoUnfilledBlockWhenGetCommStateFails) {
     Fake().getCommStateResult = FALSE;
-    EXPECT_TRUE(OpenLinkPort());
+    EXPECT_TRUE(OpenLinkPort(portName));
     ASSERT_EQ(Fake().setDcbs.size(), 1u);
     EXPECT_TRUE(SameBytes(Fake().setDcbs[0], Configured(DCB{})));
 }
@@ -143,7 +162,7 @@ TEST_F(Win32LinkPort, OpenHandsOnNoUnfilledBlockWhenGetCommStateFails) {
 TEST_F(Win32LinkPort, AFailedOpenReturnsFalseAndKeepsTheInvalidHandle) {
     LinkPort = nullptr;
     Fake().openedHandle = INVALID_HANDLE_VALUE;
-    EXPECT_FALSE(OpenLinkPort());
+    EXPECT_FALSE(OpenLinkPort(portName));
     EXPECT_EQ(LinkPort, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Functions(), std::vector<std::string>{"CreateFileA"});
     EXPECT_TRUE(Fake().boxes.empty());
@@ -155,8 +174,8 @@ TEST_F(Win32LinkPort, SetLinkLinesSwitchesRtsThenDtrEveryTime) {
     for (LinkLines lines = 0; lines < 4; ++lines) {
         for (LinkLines highBits : {0x00, 0xFC}) { // only the two low bits count
             ResetFake();
-            SetLinkLines(static_cast<LinkLines>(lines | highBits));
-            SetLinkLines(static_cast<LinkLines>(lines | highBits)); // no state is assumed
+            this->lines.SetLinkLines(static_cast<LinkLines>(lines | highBits));
+            this->lines.SetLinkLines(static_cast<LinkLines>(lines | highBits)); // no state assumed
             std::vector<DWORD> twice = expected[lines];
             twice.insert(twice.end(), expected[lines].begin(), expected[lines].end());
             EXPECT_EQ(Fake().Escapes(), twice) << "lines " << int(lines | highBits);
@@ -180,16 +199,16 @@ TEST_F(Win32LinkPort, ReadLinkLinesMapsCtsAndDsrWhateverRingAndCarrierShow) {
 }
 
 TEST_F(Win32LinkPort, AFailedStatusReadIsShownOnceAndReleasesTheGivenUpLink) {
-    mainWindow = reinterpret_cast<HWND>(0x777);
+    owner = reinterpret_cast<HWND>(0x777);
     Fake().modemStatusResult = FALSE;
-    EXPECT_EQ(ReadLinkLines(), 3);
-    EXPECT_EQ(ReadLinkLines(), 3);
+    EXPECT_EQ(link.Read(), 3);
+    EXPECT_EQ(link.Read(), 3);
     ASSERT_EQ(Fake().boxes.size(), 1u);
-    EXPECT_EQ(Fake().boxes[0].owner, mainWindow);
+    EXPECT_EQ(Fake().boxes[0].owner, owner);
     EXPECT_EQ(Fake().boxes[0].text, "There was an error calling GetCommModemStatus");
     EXPECT_EQ(Fake().boxes[0].caption, "Calquin");
     EXPECT_EQ(Fake().boxes[0].type, MB_OK);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StatusReadFailed);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::StatusReadFailed);
     EXPECT_EQ(Fake().Escapes(), (std::vector<DWORD>{SETRTS, SETDTR}));
     ExpectAllOnLinkPort();
 }

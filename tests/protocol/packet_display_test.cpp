@@ -2,7 +2,6 @@
 #include "protocol/packet.h"
 #include "tests/protocol/peer.h"
 #include "tests/support/calculator_thread.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +12,6 @@
 namespace {
 class PacketDisplayTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetPacketLayerRecords(); }
-
     // Sends the block, the calculator answering each attempt with the next reply; the packets
     // as the calculator received them.
     std::vector<Bytes> Send(std::uint8_t command, const std::uint8_t* block,
@@ -22,16 +19,16 @@ class PacketDisplayTest : public ::testing::Test {
         std::vector<Bytes> received;
         calculator.Run(
             [&received, replies](CalculatorLink& link) { received = AnswerEach(link, replies); });
-        SendPacket(command, block, true);
+        SendPacket(calculator.PcLink(), command, block, true);
         EXPECT_TRUE(calculator.Join());
         return received;
     }
 
-    std::vector<int> Percents() const { return RecordedUiState().percents; }
-    std::vector<std::string> Names() const { return RecordedUiState().variableNames; }
+    std::vector<int> Percents() { return calculator.Pc().Ui().percents; }
+    std::vector<std::string> Names() { return calculator.Pc().Ui().variableNames; }
 
     CalculatorThread calculator;
-    LinkWatchdog watchdog;
+    LinkWatchdog watchdog{calculator.Pc()};
 };
 
 // A block in a heap allocation of exactly its size, so that AddressSanitizer catches any read
@@ -69,7 +66,7 @@ TEST_F(PacketDisplayTest, LongPayloadShowsEachValueOncePerAttempt) {
     std::vector<int> resent = PercentRange(0, 100);
     expected.insert(expected.end(), resent.begin(), resent.end());
     EXPECT_EQ(Percents(), expected);
-    EXPECT_EQ(bytesSent, 600u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 600u);
 }
 
 TEST_F(PacketDisplayTest, NameIsShownOncePerAttempt) {

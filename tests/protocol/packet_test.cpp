@@ -1,19 +1,14 @@
 // The packets on the link, byte for byte, against a scripted calculator at the far end of the
 // virtual cable.
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "tests/protocol/peer.h"
 #include "tests/support/calculator_thread.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 class PacketTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetPacketLayerRecords(); }
-
     // Runs the scripted calculator: each packet the PC sends is answered with the next reply.
     void Answer(std::vector<Bytes> replies) {
         calculator.Run(
@@ -26,7 +21,7 @@ class PacketTest : public ::testing::Test {
     }
 
     CalculatorThread calculator;
-    LinkWatchdog watchdog;
+    LinkWatchdog watchdog{calculator.Pc()};
     std::vector<Bytes> received;
 };
 
@@ -38,39 +33,39 @@ Bytes Repeated(std::size_t count, std::uint8_t value) {
 TEST_F(PacketTest, VariableHeaderGoesOutFramedAndShowsItsName) {
     const Bytes block = {0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41};
     Answer({kCalculatorAck});
-    SendPacket(VAR, block.data(), true);
+    SendPacket(calculator.PcLink(), VAR, block.data(), true);
     std::vector<Bytes> packets = Received();
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0],
               (Bytes{0x05, 0x06, 0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41, 0x4C, 0x00}));
-    EXPECT_EQ(RecordedUiState().variableNames, std::vector<std::string>{"A"});
-    EXPECT_TRUE(RecordedUiState().percents.empty());
-    EXPECT_EQ(bytesSent, 5u);
+    EXPECT_EQ(calculator.Pc().Ui().variableNames, std::vector<std::string>{"A"});
+    EXPECT_TRUE(calculator.Pc().Ui().percents.empty());
+    EXPECT_EQ(calculator.PcLink().bytesSent, 5u);
     EXPECT_EQ(block, (Bytes{0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41}));
 }
 
 TEST_F(PacketTest, ChecksumIsTheByteSumModulo65536LowByteFirst) {
     const Bytes block = LengthBlock(Repeated(258, 0xFF));
     Answer({{}});
-    SendPacket(DATA, block.data(), false);
+    SendPacket(calculator.PcLink(), DATA, block.data(), false);
     std::vector<Bytes> packets = Received();
     ASSERT_EQ(packets.size(), 1u);
     ASSERT_EQ(packets[0].size(), 4u + 258u + 2u);
     EXPECT_EQ(Bytes(packets[0].begin(), packets[0].begin() + 4), (Bytes{0x05, 0x15, 0x02, 0x01}));
     EXPECT_EQ(Bytes(packets[0].end() - 2, packets[0].end()), (Bytes{0xFE, 0x00}));
-    EXPECT_EQ(bytesSent, 258u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 258u);
 }
 
 TEST_F(PacketTest, EmptyBlockIsFourBytesWithoutChecksumOrProgress) {
     const Bytes block = {0x00, 0x00};
     Answer({kCalculatorAck});
-    SendPacket(DATA, block.data(), true);
+    SendPacket(calculator.PcLink(), DATA, block.data(), true);
     std::vector<Bytes> packets = Received();
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0], (Bytes{0x05, 0x15, 0x00, 0x00}));
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::PcToCalculator).size(), 4u);
-    EXPECT_TRUE(RecordedUiState().percents.empty());
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_TRUE(calculator.Pc().Ui().percents.empty());
+    EXPECT_EQ(calculator.PcLink().bytesSent, 0u);
 }
 
 // Only a reply's second byte decides: 56 5A 00 00 is no ACK, 00 56 34 12 is one, and its length
@@ -78,28 +73,28 @@ TEST_F(PacketTest, EmptyBlockIsFourBytesWithoutChecksumOrProgress) {
 TEST_F(PacketTest, ResendsUntilTheReplyCommandIsAckAndResendsTheSamePacket) {
     const Bytes block = LengthBlock({0x10, 0x20, 0x30});
     Answer({{0x56, 0x5A, 0x00, 0x00}, {0x00, 0x56, 0x34, 0x12}, {}});
-    SendPacket(DATA, block.data(), true);
-    EXPECT_EQ(bytesSent, 6u);
-    SendAck();
+    SendPacket(calculator.PcLink(), DATA, block.data(), true);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 6u);
+    SendAck(calculator.PcLink());
     std::vector<Bytes> packets = Received();
     ASSERT_EQ(packets.size(), 3u);
     const Bytes packet = {0x05, 0x15, 0x03, 0x00, 0x10, 0x20, 0x30, 0x60, 0x00};
     EXPECT_EQ(packets[0], packet);
     EXPECT_EQ(packets[1], packet);
     EXPECT_EQ(packets[2], (Bytes{0x05, 0x56, 0x00, 0x00}));
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
 }
 
 TEST_F(PacketTest, RawPacketGetsItsChecksumAndNoDisplay) {
     const Bytes raw = {0x05, 0x06, 0x02, 0x00, 0x80, 0x81};
     Answer({kCalculatorRejects, kCalculatorAck});
-    SendRawPacket(raw.data(), true);
+    SendRawPacket(calculator.PcLink(), raw.data(), true);
     std::vector<Bytes> packets = Received();
     const Bytes packet = {0x05, 0x06, 0x02, 0x00, 0x80, 0x81, 0x01, 0x01};
     EXPECT_EQ(packets, (std::vector<Bytes>{packet, packet}));
-    EXPECT_EQ(bytesSent, 4u);
-    EXPECT_TRUE(RecordedUiState().variableNames.empty());
-    EXPECT_TRUE(RecordedUiState().percents.empty());
+    EXPECT_EQ(calculator.PcLink().bytesSent, 4u);
+    EXPECT_TRUE(calculator.Pc().Ui().variableNames.empty());
+    EXPECT_TRUE(calculator.Pc().Ui().percents.empty());
 }
 
 // A CTS is four bytes, a SKIP seven, whatever their length fields say; the reason of a SKIP may
@@ -112,35 +107,35 @@ TEST_F(PacketTest, VariableRepliesAreReadToTheirEnd) {
         SendBytes(link, {0x85, 0x56, 0x00, 0x00});
     });
     bool declined = true;
-    EXPECT_EQ(ReadVariableReply(&declined), CTS);
+    EXPECT_EQ(ReadVariableReply(calculator.PcLink(), &declined), CTS);
     EXPECT_FALSE(declined);
-    EXPECT_EQ(ReadVariableReply(&declined), 2);
+    EXPECT_EQ(ReadVariableReply(calculator.PcLink(), &declined), 2);
     EXPECT_TRUE(declined);
-    EXPECT_EQ(ReadVariableReply(&declined), 0x09);
+    EXPECT_EQ(ReadVariableReply(calculator.PcLink(), &declined), 0x09);
     EXPECT_TRUE(declined);
-    EXPECT_EQ(ReadReply(), ACK);
+    EXPECT_EQ(ReadReply(calculator.PcLink()), ACK);
     EXPECT_TRUE(calculator.Join());
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
 }
 
 // The calculator sends nothing after the PC's ACK: SendAck must return all the same.
 TEST_F(PacketTest, SendAckReadsNothing) {
     Answer({{}});
-    SendAck();
+    SendAck(calculator.PcLink());
     std::vector<Bytes> packets = Received();
     EXPECT_EQ(packets, (std::vector<Bytes>{{0x05, 0x56, 0x00, 0x00}}));
     EXPECT_TRUE(calculator.Link().BytesIn(LinkDirection::CalculatorToPc).empty());
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
 }
 
 TEST_F(PacketTest, EndOfTransmissionGoesOutUntilAcknowledged) {
     Answer({kCalculatorRejects, kCalculatorRejects, kCalculatorAck});
-    SendEndOfTransmission();
+    SendEndOfTransmission(calculator.PcLink());
     std::vector<Bytes> packets = Received();
     const Bytes eot = {0x05, 0x92, 0x00, 0x00};
     EXPECT_EQ(packets, (std::vector<Bytes>{eot, eot, eot}));
     EXPECT_EQ(calculator.Link().BytesIn(LinkDirection::CalculatorToPc).size(), 12u);
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 0u);
 }
 
 namespace {
@@ -151,10 +146,7 @@ struct GiveUpPoint {
     std::vector<int> percents; // shown until then
 };
 
-class PacketGiveUpTest : public ::testing::TestWithParam<GiveUpPoint> {
-  protected:
-    void SetUp() override { ResetPacketLayerRecords(); }
-};
+class PacketGiveUpTest : public ::testing::TestWithParam<GiveUpPoint> {};
 
 CalculatorLinkOptions UnpluggedAt(long byte) {
     CalculatorLinkOptions options = TestCalculatorLink();
@@ -170,30 +162,30 @@ CalculatorLinkOptions UnpluggedAt(long byte) {
 // its resent attempt 0% with its first.
 TEST_P(PacketGiveUpTest, SendPacketReturnsAndNothingMoreGoesOut) {
     CalculatorThread calculator(UnpluggedAt(GetParam().stopAtByte));
-    LinkWatchdog watchdog;
+    LinkWatchdog watchdog{calculator.Pc()};
     calculator.Run([](CalculatorLink& link) { AnswerEach(link, {kCalculatorRejects, {}}); });
     const Bytes block = LengthBlock(Bytes(300, 0x42));
-    SendPacket(DATA, block.data(), true);
+    SendPacket(calculator.PcLink(), DATA, block.data(), true);
     EXPECT_TRUE(calculator.Join());
-    EXPECT_TRUE(LinkGivenUp());
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
-    EXPECT_EQ(bytesSent, GetParam().payloadBytesSent);
-    EXPECT_EQ(RecordedUiState().percents, GetParam().percents);
+    EXPECT_TRUE(calculator.PcLink().GivenUp());
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::NoAnswer);
+    EXPECT_EQ(calculator.PcLink().bytesSent, GetParam().payloadBytesSent);
+    EXPECT_EQ(calculator.Pc().Ui().percents, GetParam().percents);
 
-    VirtualPortCounters before = VirtualPortCounts();
-    SendPacket(VAR, block.data(), true);
-    SendRawPacket(block.data(), true);
-    SendAck();
-    SendEndOfTransmission();
+    VirtualPortCounters before = calculator.PcLines().Counts();
+    SendPacket(calculator.PcLink(), VAR, block.data(), true);
+    SendRawPacket(calculator.PcLink(), block.data(), true);
+    SendAck(calculator.PcLink());
+    SendEndOfTransmission(calculator.PcLink());
     bool declined = true;
-    EXPECT_NE(ReadReply(), ACK);
-    EXPECT_NE(ReadVariableReply(&declined), CTS);
+    EXPECT_NE(ReadReply(calculator.PcLink()), ACK);
+    EXPECT_NE(ReadVariableReply(calculator.PcLink(), &declined), CTS);
     EXPECT_FALSE(declined);
-    VirtualPortCounters after = VirtualPortCounts();
+    VirtualPortCounters after = calculator.PcLines().Counts();
     EXPECT_EQ(after.writes, before.writes);
     EXPECT_EQ(after.reads, before.reads);
-    EXPECT_EQ(bytesSent, GetParam().payloadBytesSent);
-    EXPECT_TRUE(RecordedUiState().variableNames.empty());
+    EXPECT_EQ(calculator.PcLink().bytesSent, GetParam().payloadBytesSent);
+    EXPECT_TRUE(calculator.Pc().Ui().variableNames.empty());
 }
 
 namespace {

@@ -1,8 +1,5 @@
 #include "tests/protocol/peer.h"
 
-#include "protocol/packet.h"
-#include "ui/recorded_ui.h"
-
 #include <numeric>
 
 bool ReceivePacketBytes(CalculatorLink& link, Bytes* bytes) {
@@ -53,9 +50,4 @@ Bytes LengthBlock(const Bytes& payload) {
                    static_cast<std::uint8_t>(payload.size() >> 8)};
     block.insert(block.end(), payload.begin(), payload.end());
     return block;
-}
-
-void ResetPacketLayerRecords() {
-    bytesSent = 0;
-    ClearRecordedUi();
 }

@@ -25,6 +25,3 @@ Bytes LengthBlock(const Bytes& payload);
 
 const Bytes kCalculatorAck = {0x85, 0x56, 0x00, 0x00};
 const Bytes kCalculatorRejects = {0x85, 0x5A, 0x00, 0x00};
-
-// Forgets what earlier tests left: bytesSent and the recorded status writes.
-void ResetPacketLayerRecords();

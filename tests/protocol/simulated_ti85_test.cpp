@@ -1,5 +1,4 @@
 #include "link/link_byte.h"
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
 #include "tests/protocol/peer.h"
@@ -23,14 +22,14 @@ Ti85Options WithDeadline(Ti85Options options = TestTi85()) {
 }
 
 // The PC's side of one variable, in the file sender's order. The calculator's answer.
-std::uint8_t SendOneVariable(const Bytes& header, const std::vector<Bytes>& chunks,
+std::uint8_t SendOneVariable(JobLink& link, const Bytes& header, const std::vector<Bytes>& chunks,
                              bool* declined) {
-    SendPacket(VAR, header.data(), true);
-    std::uint8_t answer = ReadVariableReply(declined);
-    SendAck();
+    SendPacket(link, VAR, header.data(), true);
+    std::uint8_t answer = ReadVariableReply(link, declined);
+    SendAck(link);
     if (!*declined && answer == CTS)
         for (const Bytes& chunk : chunks)
-            SendPacket(DATA, chunk.data(), true);
+            SendPacket(link, DATA, chunk.data(), true);
     return answer;
 }
 
@@ -39,7 +38,6 @@ const Bytes kRealData = LengthBlock({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0
 
 class SimulatedTi85Test : public ::testing::Test {
   protected:
-    void SetUp() override { ResetPacketLayerRecords(); }
     CalculatorThread calculator;
 };
 } // namespace
@@ -48,11 +46,11 @@ TEST_F(SimulatedTi85Test, TakesAVariableAndEndsWithTheEot) {
     SimulatedTi85 ti85(calculator.Cable(), WithDeadline());
     ti85.Start();
     bool declined = true;
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
     EXPECT_FALSE(declined);
-    SendEndOfTransmission();
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(ti85.EotCount(), 1);
 
@@ -78,7 +76,7 @@ TEST_F(SimulatedTi85Test, TakesAVariableAndEndsWithTheEot) {
         EXPECT_EQ(packets[i].machineId, fromPc ? 0x05 : 0x85);
     }
     EXPECT_EQ(packets[0].name, "A");
-    EXPECT_EQ(bytesSent, 15u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 15u);
 }
 
 namespace {
@@ -101,7 +99,7 @@ TEST_F(SimulatedTi85Test, TakesABackupsThreeChunksAndEndsTheSession) {
     ti85.Start();
     const std::vector<Bytes> chunks = {Chunk(40, 1), Chunk(0, 0), Chunk(300, 9)};
     bool declined = true;
-    EXPECT_EQ(SendOneVariable(BackupHeader(), chunks, &declined), CTS);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), BackupHeader(), chunks, &declined), CTS);
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(ti85.EotCount(), 0);
@@ -112,7 +110,7 @@ TEST_F(SimulatedTi85Test, TakesABackupsThreeChunksAndEndsTheSession) {
     ASSERT_EQ(variables[0].chunks.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_EQ(variables[0].chunks[i], PayloadOf(chunks[i]));
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
 }
 
 TEST_F(SimulatedTi85Test, DeclinesChosenVariablesWithTheirReason) {
@@ -122,13 +120,13 @@ TEST_F(SimulatedTi85Test, DeclinesChosenVariablesWithTheirReason) {
     ti85.SkipVariable(2, 0x09);
     ti85.Start();
     bool declined = false;
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), 2);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), 2);
     EXPECT_TRUE(declined);
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
     EXPECT_FALSE(declined);
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
     EXPECT_TRUE(declined);
-    SendEndOfTransmission();
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(ti85.Variables().size(), 1u);
@@ -152,9 +150,9 @@ TEST_F(SimulatedTi85Test, RejectedPacketsComeAgainUnchanged) {
     ti85.RejectPackets(2);
     ti85.Start();
     bool declined = true;
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
     ti85.RejectPackets(1);
-    SendEndOfTransmission();
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     std::vector<PacketRecord> packets = ti85.Packets();
     const std::uint8_t commands[] = {VAR, 0x5A, VAR, 0x5A, VAR,  ACK, CTS,
@@ -164,7 +162,7 @@ TEST_F(SimulatedTi85Test, RejectedPacketsComeAgainUnchanged) {
         EXPECT_EQ(packets[i].command, commands[i]) << i;
     EXPECT_EQ(packets[0].payload, packets[4].payload);
     EXPECT_EQ(ti85.Variables().size(), 1u);
-    EXPECT_EQ(bytesSent, 3u * 5u + 10u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 3u * 5u + 10u);
 }
 
 // A packet damaged on the way is answered with a rejection; the PC's resend is taken.
@@ -173,11 +171,11 @@ TEST_F(SimulatedTi85Test, WrongChecksumIsAnsweredSoThatThePcResends) {
     ti85.Start();
     const Bytes damaged = {0x05, 0x06, 0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41, 0x4D, 0x00};
     for (std::uint8_t byte : damaged)
-        SendLinkByte(byte);
-    EXPECT_EQ(ReadReply(), 0x5A);
+        SendLinkByte(calculator.PcLink(), byte);
+    EXPECT_EQ(ReadReply(calculator.PcLink()), 0x5A);
     bool declined = true;
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
-    SendEndOfTransmission();
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     std::vector<PacketRecord> packets = ti85.Packets();
     ASSERT_GE(packets.size(), 3u);
@@ -191,7 +189,7 @@ TEST_F(SimulatedTi85Test, WrongChecksumIsAnsweredSoThatThePcResends) {
 TEST_F(SimulatedTi85Test, UnexpectedPacketEndsTheSessionWithAReason) {
     SimulatedTi85 ti85(calculator.Cable(), WithDeadline());
     ti85.Start();
-    SendPacket(DATA, kRealData.data(), false);
+    SendPacket(calculator.PcLink(), DATA, kRealData.data(), false);
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "expected VAR or EOT, got 0x15");
     EXPECT_TRUE(ti85.Variables().empty());
@@ -203,10 +201,11 @@ TEST_F(SimulatedTi85Test, KeepsReceivingAfterAnEotWhenAsked) {
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
     bool declined;
-    SendOneVariable(kRealHeader, {kRealData}, &declined);
-    SendEndOfTransmission();
-    SendOneVariable(BackupHeader(), {Chunk(3, 1), Chunk(3, 2), Chunk(3, 3)}, &declined);
-    SendEndOfTransmission();
+    SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined);
+    SendEndOfTransmission(calculator.PcLink());
+    SendOneVariable(calculator.PcLink(), BackupHeader(), {Chunk(3, 1), Chunk(3, 2), Chunk(3, 3)},
+                    &declined);
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitForPackets(8 + 12, Soon())); // variable and EOT, backup and EOT
     EXPECT_FALSE(ti85.Done());
     EXPECT_EQ(ti85.EotCount(), 2);
@@ -236,18 +235,18 @@ TEST_F(SimulatedTi85Test, ReplugStartsOverFromAFreshPacket) {
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
     bool declined;
-    SendOneVariable(kRealHeader, {kRealData}, &declined);
-    EXPECT_TRUE(LinkGivenUp());
+    SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined);
+    EXPECT_TRUE(calculator.PcLink().GivenUp());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "unplugged");
     EXPECT_TRUE(ti85.Variables().empty());
 
     ti85.Replug();
-    ResetLinkState();
-    EXPECT_EQ(SendOneVariable(kRealHeader, {kRealData}, &declined), CTS);
-    SendEndOfTransmission();
+    calculator.Pc().NewJob();
+    EXPECT_EQ(SendOneVariable(calculator.PcLink(), kRealHeader, {kRealData}, &declined), CTS);
+    SendEndOfTransmission(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
     EXPECT_EQ(ti85.Failure(), "");
     ASSERT_EQ(ti85.Variables().size(), 1u);
     EXPECT_EQ(ti85.Variables()[0].chunks[0], PayloadOf(kRealData));

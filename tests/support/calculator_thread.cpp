@@ -1,25 +1,16 @@
 #include "tests/support/calculator_thread.h"
 
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
-
 CalculatorThread::CalculatorThread(CalculatorLinkOptions options, std::chrono::seconds limit)
     : cable(std::make_unique<VirtualCable>()), deadline(std::chrono::steady_clock::now() + limit) {
     options.deadline = deadline;
     link = std::make_unique<CalculatorLink>(*cable, options);
-    AttachVirtualPort(cable.get());
-    FailStatusReads(false);
-    RecordLinkWrites(false);
-    ClearRecordedLinkWrites();
-    ResetVirtualPortCounts();
-    ResetLinkState();
+    pc = std::make_unique<TestPc>(*cable);
 }
 
 CalculatorThread::~CalculatorThread() {
     link->Stop();
     if (thread.joinable())
         thread.join();
-    AttachVirtualPort(nullptr);
 }
 
 void CalculatorThread::Run(std::function<void(CalculatorLink&)> script) {

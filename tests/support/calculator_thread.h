@@ -1,18 +1,19 @@
-// A calculator end on its own thread, wired to the PC's line primitives through a fresh cable.
+// A calculator end on its own thread, on a fresh cable whose other end is the PC of the test.
 #pragma once
 
 #include "sim/calculator_link.h"
 #include "sim/virtual_cable.h"
 #include "tests/support/test_calculator.h"
+#include "tests/support/test_pc.h"
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
 
-// Attaches a new cable to the line primitives, resets the job's link state and the port's
-// records, and runs `script` against the calculator end on a thread of its own. The script's
-// waits end at the deadline, and the destructor stops and joins it.
+// Makes a new cable, the PC's end on it (with a fresh job) and the calculator's, and runs
+// `script` against the calculator end on a thread of its own. The script's waits end at the
+// deadline, and the destructor stops and joins it.
 class CalculatorThread {
   public:
     explicit CalculatorThread(CalculatorLinkOptions options = TestCalculatorLink(),
@@ -25,10 +26,15 @@ class CalculatorThread {
 
     VirtualCable& Cable() { return *cable; }
     CalculatorLink& Link() { return *link; }
+    TestPc& Pc() { return *pc; }
+    // The PC's current job's link, and its line seam.
+    JobLink& PcLink() { return pc->Link(); }
+    VirtualLines& PcLines() { return pc->Lines(); }
 
   private:
     std::unique_ptr<VirtualCable> cable;
     std::unique_ptr<CalculatorLink> link;
+    std::unique_ptr<TestPc> pc;
     std::thread thread;
     std::atomic<bool> done{false};
     std::chrono::steady_clock::time_point deadline;

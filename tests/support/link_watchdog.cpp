@@ -1,13 +1,11 @@
 #include "tests/support/link_watchdog.h"
 
-#include "link/link_state.h"
-
-LinkWatchdog::LinkWatchdog(std::chrono::seconds limit) {
+LinkWatchdog::LinkWatchdog(TestPc& pc, std::chrono::seconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
-    thread = std::thread([this, deadline] {
+    thread = std::thread([this, &pc, deadline] {
         std::unique_lock<std::mutex> hold(lock);
         if (!ended.wait_until(hold, deadline, [this] { return finished; }))
-            RequestLinkStop(LinkStop::Cancel);
+            pc.RequestStop(LinkStop::Cancel);
     });
 }
 

@@ -2,6 +2,8 @@
 // limit has passed, so that a test of a faulty layer fails instead of hanging.
 #pragma once
 
+#include "tests/support/test_pc.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -9,7 +11,7 @@
 
 class LinkWatchdog {
   public:
-    explicit LinkWatchdog(std::chrono::seconds limit = std::chrono::seconds(20));
+    explicit LinkWatchdog(TestPc& pc, std::chrono::seconds limit = std::chrono::seconds(20));
     ~LinkWatchdog();
 
   private:

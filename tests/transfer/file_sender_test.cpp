@@ -1,11 +1,9 @@
 #include "transfer/file_sender.h"
 
-#include "link/link_state.h"
 #include "protocol/packet.h"
-#include "transfer/after_exchange.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
-#include "ui/recorded_ui.h"
+#include "transfer/after_exchange.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +11,9 @@
 #include <numeric>
 
 namespace {
-const RecordedUi& Ui() {
-    return RecordedUiState();
-}
-
 // Closes the session as a job does, and waits until the calculator has taken all of it.
 void EndSession(SimulatedLink& link) {
-    SendEndOfTransmission();
+    SendEndOfTransmission(link.Link());
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(link.Calculator().Failure(), "");
     EXPECT_EQ(link.Calculator().EotCount(), 1);
@@ -53,8 +47,8 @@ TEST(FileSender, TheSeventyFourByteFileGoesOutAsOneExchange) {
     Bytes header = {0x0A, 0x00, 0x00, 0x01, 'A'};
     Bytes data = Pattern(10, 0xC0);
     TempFile file(VariableFileOf({Entry(header, data)}));
-    EXPECT_TRUE(SendFile(file.Path()));
-    EXPECT_EQ(bytesSent, 15u);
+    EXPECT_TRUE(SendFile(link.Job(), file.Path()));
+    EXPECT_EQ(link.Link().bytesSent, 15u);
     EndSession(link);
 
     Bytes expected = {0x05, 0x06, 0x05, 0x00, 0x0A, 0x00, 0x00, 0x01, 0x41, 0x4C,
@@ -63,9 +57,9 @@ TEST(FileSender, TheSeventyFourByteFileGoesOutAsOneExchange) {
     AppendChecksum(&expected, data);
     expected.insert(expected.end(), {0x05, 0x92, 0x00, 0x00});
     EXPECT_EQ(link.BytesFromPc(), expected);
-    EXPECT_EQ(Ui().variableNames, std::vector<std::string>{"A"});
-    EXPECT_EQ(Ui().percents.back(), 100);
-    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(link.Ui().variableNames, std::vector<std::string>{"A"});
+    EXPECT_EQ(link.Ui().percents.back(), 100);
+    EXPECT_TRUE(link.Ui().messages.empty());
 }
 
 TEST(FileSender, ThreeVariablesArriveByteForByte) {
@@ -79,8 +73,8 @@ TEST(FileSender, ThreeVariablesArriveByteForByte) {
         VariableFileOf({Entry(lying, data[0]), Entry(empty, data[1]), Entry(list, data[2])},
                        {0xA5, Bytes{0x00, 0x0B, 0x00, 0x06, 0x00, 0xFF}}));
     SimulatedLink link;
-    EXPECT_TRUE(SendFile(file.Path()));
-    EXPECT_EQ(bytesSent, lying.size() + empty.size() + list.size() + 303);
+    EXPECT_TRUE(SendFile(link.Job(), file.Path()));
+    EXPECT_EQ(link.Link().bytesSent, lying.size() + empty.size() + list.size() + 303);
     EndSession(link);
 
     std::vector<ReceivedVariable> received = link.Calculator().Variables();
@@ -91,7 +85,7 @@ TEST(FileSender, ThreeVariablesArriveByteForByte) {
         EXPECT_EQ(received[i].chunks, std::vector<Bytes>{data[i]}) << i;
         EXPECT_FALSE(received[i].backup);
     }
-    EXPECT_EQ(Ui().variableNames, (std::vector<std::string>{"LONG", "ZERO", "LIST"}));
+    EXPECT_EQ(link.Ui().variableNames, (std::vector<std::string>{"LONG", "ZERO", "LIST"}));
 }
 
 TEST(FileSender, ShortHeadersAndOverlongNamesGoOutUnchanged) {
@@ -101,16 +95,16 @@ TEST(FileSender, ShortHeadersAndOverlongNamesGoOutUnchanged) {
     TempFile file(VariableFileOf(
         {Entry(noType, Pattern(0x1D)), Entry(longName, Pattern(1)), Entry("LAST", Pattern(2))}));
     SimulatedLink link;
-    EXPECT_TRUE(SendFile(file.Path()));
+    EXPECT_TRUE(SendFile(link.Job(), file.Path()));
     EndSession(link);
     std::vector<ReceivedVariable> received = link.Calculator().Variables();
     ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].header, noType);
     EXPECT_EQ(received[0].chunks, std::vector<Bytes>{Pattern(0x1D)});
     EXPECT_EQ(received[1].header, longName);
-    ASSERT_EQ(Ui().variableNames.size(), 3u);
-    EXPECT_EQ(Ui().variableNames[1], "N");
-    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(link.Ui().variableNames.size(), 3u);
+    EXPECT_EQ(link.Ui().variableNames[1], "N");
+    EXPECT_TRUE(link.Ui().messages.empty());
 }
 
 TEST(FileSender, FilesThatCannotBeSentAreToldAndSendNothing) {
@@ -121,13 +115,13 @@ TEST(FileSender, FilesThatCannotBeSentAreToldAndSendNothing) {
     TempFile wrong(lowerCase), noEntries(VariableFileOf({}));
 
     for (const char* path : {missing.c_str(), wrong.Path(), noEntries.Path()})
-        EXPECT_TRUE(SendFile(path)) << path;
-    EXPECT_EQ(Ui().messages, (std::vector<std::string>{"Error opening file: " + missing,
-                                                       "File: " + std::string(wrong.Path()) +
-                                                           " has incorrect signature"}));
-    EXPECT_EQ(Ui().captions, std::vector<std::string>(2, "Calquin Error"));
+        EXPECT_TRUE(SendFile(link.Job(), path)) << path;
+    EXPECT_EQ(link.Ui().messages, (std::vector<std::string>{"Error opening file: " + missing,
+                                                            "File: " + std::string(wrong.Path()) +
+                                                                " has incorrect signature"}));
+    EXPECT_EQ(link.Ui().captions, std::vector<std::string>(2, "Calquin Error"));
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_EQ(link.Link().bytesSent, 0u);
 }
 
 TEST(FileSender, AHugeFileIsJudgedAndSentByItsStart) {
@@ -138,20 +132,20 @@ TEST(FileSender, AHugeFileIsJudgedAndSentByItsStart) {
     for (const TempFile* file : {&sound, &wrong})
         std::filesystem::resize_file(file->Path(), (std::uint64_t{1} << 32) + 100);
     SimulatedLink link;
-    EXPECT_TRUE(SendFile(wrong.Path()));
-    EXPECT_TRUE(SendFile(sound.Path()));
+    EXPECT_TRUE(SendFile(link.Job(), wrong.Path()));
+    EXPECT_TRUE(SendFile(link.Job(), sound.Path()));
     EndSession(link);
-    EXPECT_EQ(Ui().messages, std::vector<std::string>{"File: " + std::string(wrong.Path()) +
-                                                      " has incorrect signature"});
+    EXPECT_EQ(link.Ui().messages, std::vector<std::string>{"File: " + std::string(wrong.Path()) +
+                                                           " has incorrect signature"});
     EXPECT_EQ(ReceivedNames(link.Calculator()), std::vector<std::string>{"BIG"});
 }
 
 TEST(FileSender, AVeryLongPathIsShortenedToItsEnd) {
     SimulatedLink link;
     std::string path = ::testing::TempDir() + std::string(600, 'd') + "/THE_FILE.85g";
-    EXPECT_TRUE(SendFile(path.c_str()));
-    ASSERT_EQ(Ui().messages.size(), 1u);
-    const std::string& message = Ui().messages[0];
+    EXPECT_TRUE(SendFile(link.Job(), path.c_str()));
+    ASSERT_EQ(link.Ui().messages.size(), 1u);
+    const std::string& message = link.Ui().messages[0];
     std::string prefix = "Error opening file: ";
     EXPECT_EQ(message.size(), 511u);
     EXPECT_EQ(message.substr(0, prefix.size()), prefix);
@@ -164,9 +158,9 @@ TEST(FileSender, AVeryLongPathInAnyLanguageIsShortenedAtAWholeCharacter) {
     for (int i = 0; i < 300; ++i)
         alphas += "\xce\xb1"; // α, two bytes in UTF-8
     std::string path = ::testing::TempDir() + alphas + ".85g";
-    EXPECT_TRUE(SendFile(path.c_str()));
-    ASSERT_EQ(Ui().messages.size(), 1u);
-    const std::string& message = Ui().messages[0];
+    EXPECT_TRUE(SendFile(link.Job(), path.c_str()));
+    ASSERT_EQ(link.Ui().messages.size(), 1u);
+    const std::string& message = link.Ui().messages[0];
     std::string prefix = "Error opening file: ";
     ASSERT_LE(message.size(), 511u);
     ASSERT_GT(message.size(), 500u);
@@ -187,21 +181,21 @@ TEST(FileSender, EveryCutFileIsRefusedBeforeAByteGoesOut) {
             if (cut.sound)
                 continue;
             TempFile file(cut.bytes);
-            EXPECT_TRUE(SendFile(file.Path()));
-            ASSERT_EQ(Ui().messages.size(), ++refused);
-            EXPECT_EQ(Ui().messages.back(), "File: " + std::string(file.Path()) + kDamaged);
+            EXPECT_TRUE(SendFile(link.Job(), file.Path()));
+            ASSERT_EQ(link.Ui().messages.size(), ++refused);
+            EXPECT_EQ(link.Ui().messages.back(), "File: " + std::string(file.Path()) + kDamaged);
         }
     }
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_EQ(link.Link().bytesSent, 0u);
 }
 
 TEST(FileSender, ABackupSendsItsThreeChunksAndEndsTheFile) {
     SimulatedLink link;
     Bytes backup = BackupEntry(Pattern(40), Pattern(30, 7), Pattern(20, 9));
     TempFile file(VariableFileOf({Entry("V", Pattern(2)), backup, Entry("NOT", Pattern(3))}));
-    EXPECT_FALSE(SendFile(file.Path()));
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_FALSE(SendFile(link.Job(), file.Path()));
+    EXPECT_EQ(link.Link().bytesSent, 0u);
     ASSERT_TRUE(link.WaitUntilDone()); // the calculator's session ends with the third chunk
     EXPECT_EQ(link.Calculator().Failure(), "");
 
@@ -212,7 +206,7 @@ TEST(FileSender, ABackupSendsItsThreeChunksAndEndsTheFile) {
     EXPECT_EQ(received[1].chunks,
               (std::vector<Bytes>{Pattern(40), Pattern(30, 7), Pattern(20, 9)}));
     EXPECT_EQ(PcPackets(link.Calculator(), VAR), 2u);
-    std::vector<std::string> names = Ui().variableNames;
+    std::vector<std::string> names = link.Ui().variableNames;
     ASSERT_GE(names.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(names.end() - 3, names.end()),
               (std::vector<std::string>{"Chunk1", "Chunk2", "Chunk3"}));
@@ -224,6 +218,8 @@ struct DeclinedRun {
     std::vector<std::string> received;
     std::size_t headers;
     std::size_t dataPackets;
+    std::vector<std::string> messages; // by the end of the session
+    RecordedUi afterExchange;          // once what waits for its end has been told, twice
 };
 
 // Three variables; the calculator declines the second with `reason`.
@@ -234,12 +230,16 @@ DeclinedRun SendThreeDecliningTheSecond(std::uint8_t reason) {
     TempFile file(VariableFileOf(
         {Entry("ONE", Pattern(3)), Entry("TWO", Pattern(4)), Entry("SIX", Pattern(5))}));
     DeclinedRun run;
-    run.result = SendFile(file.Path());
+    run.result = SendFile(link.Job(), file.Path());
     // The calculator insists on the PC's ACK after its SKIP before it takes the EOT.
     EndSession(link);
     run.received = ReceivedNames(link.Calculator());
     run.headers = PcPackets(link.Calculator(), VAR);
     run.dataPackets = PcPackets(link.Calculator(), DATA);
+    run.messages = link.Ui().messages;
+    TellAfterExchange(link.Job());
+    TellAfterExchange(link.Job());
+    run.afterExchange = link.Ui();
     return run;
 }
 } // namespace
@@ -249,7 +249,7 @@ TEST(FileSender, SkipThisOneGoesOnWithTheNextVariable) {
     EXPECT_TRUE(run.result);
     EXPECT_EQ(run.received, (std::vector<std::string>{"ONE", "SIX"}));
     EXPECT_EQ(run.headers, 3u);
-    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_TRUE(run.messages.empty());
 }
 
 TEST(FileSender, ExitOnTheCalculatorEndsTheFile) {
@@ -257,7 +257,7 @@ TEST(FileSender, ExitOnTheCalculatorEndsTheFile) {
     EXPECT_FALSE(run.result);
     EXPECT_EQ(run.received, std::vector<std::string>{"ONE"});
     EXPECT_EQ(run.headers, 2u);
-    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_TRUE(run.messages.empty());
 }
 
 TEST(FileSender, AFullMemoryEndsTheFileAndIsToldOnceTheExchangeIsOver) {
@@ -265,11 +265,10 @@ TEST(FileSender, AFullMemoryEndsTheFileAndIsToldOnceTheExchangeIsOver) {
     EXPECT_FALSE(run.result);
     EXPECT_EQ(run.received, std::vector<std::string>{"ONE"});
     EXPECT_EQ(run.headers, 2u);
-    EXPECT_TRUE(Ui().messages.empty()); // the calculator still waits for the batch's EOT
-    TellAfterExchange();
-    TellAfterExchange();
-    EXPECT_EQ(Ui().messages, std::vector<std::string>{"The calculator is out of memory."});
-    EXPECT_EQ(Ui().captions, std::vector<std::string>{"Calquin Error"});
+    EXPECT_TRUE(run.messages.empty()); // the calculator still waits for the batch's EOT
+    EXPECT_EQ(run.afterExchange.messages,
+              std::vector<std::string>{"The calculator is out of memory."});
+    EXPECT_EQ(run.afterExchange.captions, std::vector<std::string>{"Calquin Error"});
 }
 
 TEST(FileSender, ASkipWhoseReasonIsTheValueOfCtsIsStillASkip) {
@@ -287,12 +286,12 @@ TEST(FileSender, ADeclinedBackupEndsTheFile) {
     SimulatedLink link(options);
     TempFile file(VariableFileOf(
         {BackupEntry(Pattern(4), Pattern(5), Pattern(6)), Entry("NOT", Pattern(1))}));
-    EXPECT_FALSE(SendFile(file.Path()));
+    EXPECT_FALSE(SendFile(link.Job(), file.Path()));
     EndSession(link);
     EXPECT_EQ(PcPackets(link.Calculator(), VAR), 1u);
     EXPECT_EQ(PcPackets(link.Calculator(), DATA), 0u);
     // "Chunk1" is shown before the answer is known.
-    EXPECT_EQ(Ui().variableNames.back(), "Chunk1");
+    EXPECT_EQ(link.Ui().variableNames.back(), "Chunk1");
 }
 
 TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
@@ -301,8 +300,8 @@ TEST(FileSender, RejectedPacketsGoOutAgainUnchanged) {
     SimulatedLink link(options);
     Bytes header = VariableHeader(0x00, "R", 50);
     TempFile file(VariableFileOf({Entry(header, Pattern(50))}));
-    EXPECT_TRUE(SendFile(file.Path()));
-    EXPECT_EQ(bytesSent, 3 * header.size() + 50);
+    EXPECT_TRUE(SendFile(link.Job(), file.Path()));
+    EXPECT_EQ(link.Link().bytesSent, 3 * header.size() + 50);
     EndSession(link);
     std::vector<PacketRecord> headers;
     for (const PacketRecord& packet : link.Calculator().Packets())
@@ -324,9 +323,9 @@ TEST(FileSender, ALinkGivenUpMidFileEndsItAtOnce) {
     options.link.stopAtBit = 3;
     SimulatedLink link(options);
     TempFile file(VariableFileOf({BackupEntry(Pattern(4), Pattern(5), Pattern(6))}));
-    EXPECT_FALSE(SendFile(file.Path()));
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
-    for (const std::string& name : Ui().variableNames)
+    EXPECT_FALSE(SendFile(link.Job(), file.Path()));
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
+    for (const std::string& name : link.Ui().variableNames)
         EXPECT_EQ(name.rfind("Chunk", 0), std::string::npos) << name;
-    EXPECT_TRUE(Ui().messages.empty()); // the job tells the user, not the sender
+    EXPECT_TRUE(link.Ui().messages.empty()); // the job tells the user, not the sender
 }

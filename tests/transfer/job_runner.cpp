@@ -1,9 +1,8 @@
 #include "tests/transfer/job_runner.h"
 
-#include "transfer/transfer_job.h"
-#include "ui/recorded_ui.h"
-
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 const std::string kNoAnswer = "The calculator stopped answering. Check the cable and that the "
                               "calculator is waiting to receive.";
@@ -13,11 +12,14 @@ const char* NextPath(void* context) {
     return list->taken < list->paths.size() ? list->paths[list->taken++].c_str() : nullptr;
 }
 
-void RunJob(PathList* list, bool storesLastPath) {
-    workerThreadId = 1234;
-    BeginTransferJob();
-    SendBatch(NextPath, list, storesLastPath);
-    EndTransferJob();
-    EXPECT_EQ(workerThreadId, 0u);
-    EXPECT_EQ(RecordedUiState().buttonLabels, std::vector<std::string>{"Close"});
+LastPath::~LastPath() {
+    std::free(path);
+}
+
+void RunJob(TestPc& pc, PathList* list, LastPath* last) {
+    TransferJob& job = pc.NewJob();
+    SendBatch(job, NextPath, list, last ? &last->path : nullptr);
+    EndTransferJob(job);
+    EXPECT_EQ(pc.Ui().buttonLabels, std::vector<std::string>{"Close"});
+    EXPECT_EQ(pc.Ui().endings, std::vector<LinkOutcome>{job.Link().Outcome()});
 }

@@ -3,14 +3,12 @@
 // two packets, the job ends within seconds with the no-answer message and sends nothing more;
 // once the calculator is back in receive mode the next Send works. Each case sits out the
 // link's answer limit, so they run side by side in processes of their own.
-#include "link/link_state.h"
 #include "link/link_wait.h"
 #include "tests/support/link_watchdog.h"
 #include "tests/support/parallel_scenarios.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -72,16 +70,17 @@ void PressOnAt(const OnKeyPoint& point) {
     options.link.stopAfterFirstMove = point.afterFirstMove;
     options.link.stopKind = StopKind::OnKey;
     SimulatedLink link(options);
-    LinkWatchdog watchdog; // a job that waited for the calculator for good fails, not hangs
+    // A job that waited for the calculator for good fails, not hangs.
+    LinkWatchdog watchdog(link.Pc());
     TempFile first(TheFile()), second(TheFile());
     PathList list{{first.Path(), second.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list);
     const Clock::time_point ended = Clock::now();
 
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(link.Calculator().Failure(), "ON key");
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
-    EXPECT_EQ(RecordedUiState().messages, std::vector<std::string>{kNoAnswer});
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
+    EXPECT_EQ(link.Ui().messages, std::vector<std::string>{kNoAnswer});
     EXPECT_LT(ended - link.Calculator().Link().StoppedAnsweringAt(),
               kLinkAnswerLimit + kLateMargin);
     EXPECT_EQ(list.taken, point.byte < kSecondFile ? 1u : 2u);
@@ -92,12 +91,12 @@ void PressOnAt(const OnKeyPoint& point) {
     // Back in receive mode, the calculator takes the file whole.
     const std::size_t taken = link.Calculator().Variables().size();
     link.Calculator().Replug();
-    ClearRecordedUi();
+    link.Pc().Events().Clear();
     PathList again{{first.Path()}};
-    RunJob(&again);
+    RunJob(link.Pc(), &again);
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(link.Calculator().Failure(), "");
-    EXPECT_TRUE(RecordedUiState().messages.empty());
+    EXPECT_TRUE(link.Ui().messages.empty());
     std::vector<ReceivedVariable> received = link.Calculator().Variables();
     ASSERT_EQ(received.size(), taken + 1);
     EXPECT_EQ(received.back().chunks, std::vector<Bytes>{Pattern(20, 0x61)});

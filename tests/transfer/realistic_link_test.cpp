@@ -2,14 +2,11 @@
 // every so often, a level counted once it has held, a pause before each answer; over a slow
 // line; and a calculator that makes the PC wait for a person. Each case sits out real time, so
 // a batch runs its cases side by side in processes of their own.
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "tests/support/parallel_scenarios.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +29,9 @@ void ExpectDelivered(SimulatedLink& link, const std::vector<Bytes>& files,
         temporary.push_back(std::make_unique<TempFile>(file));
         list.paths.push_back(temporary.back()->Path());
     }
-    RunJob(&list);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::Running);
-    EXPECT_TRUE(RecordedUiState().messages.empty());
+    RunJob(link.Pc(), &list);
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::Running);
+    EXPECT_TRUE(link.Ui().messages.empty());
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(link.Calculator().Failure(), "");
     EXPECT_EQ(link.Calculator().EotCount(), backup ? 0 : 1);
@@ -73,16 +70,14 @@ std::vector<Scenario> TurnaroundScenarios() {
 // show the PC's own pull after it has let go.
 void OverAnAdapter(std::chrono::microseconds reportPeriod) {
     SimulatedLink link;
-    SetLineCallTime(1ms);
-    SetLineReportPeriod(reportPeriod);
+    link.Pc().Lines().SetCallTime(1ms);
+    link.Pc().Lines().SetReportPeriod(reportPeriod);
     const Bytes data = Pattern(12, 0x80);
     const std::vector<Bytes> chunks = {Pattern(9, 1), Pattern(0), Pattern(11, 2)};
     ExpectDelivered(link,
                     {VariableFileOf({Entry("SLOW", data)}),
                      VariableFileOf({BackupEntry(chunks[0], chunks[1], chunks[2])})},
                     {{data}, chunks}, true);
-    SetLineReportPeriod(0us);
-    SetLineCallTime(0us);
 }
 
 // The job waits for a person as long as it takes, and then goes on.

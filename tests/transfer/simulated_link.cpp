@@ -1,10 +1,5 @@
 #include "tests/transfer/simulated_link.h"
 
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
-#include "protocol/packet.h"
-#include "ui/recorded_ui.h"
-
 namespace {
 constexpr std::chrono::seconds kSessionLimit{20};
 }
@@ -14,17 +9,12 @@ SimulatedLink::SimulatedLink(Ti85Options options)
       cable(std::make_unique<VirtualCable>()) {
     options.link.deadline = deadline;
     calculator = std::make_unique<SimulatedTi85>(*cable, options);
-    AttachVirtualPort(cable.get());
-    FailStatusReads(false);
-    ResetLinkState();
-    ClearRecordedUi();
-    bytesSent = 0;
+    pc = std::make_unique<TestPc>(*cable);
     calculator->Start();
 }
 
 SimulatedLink::~SimulatedLink() {
     calculator->Stop();
-    AttachVirtualPort(nullptr);
 }
 
 bool SimulatedLink::WaitUntilDone() {

@@ -1,10 +1,11 @@
-// A simulated TI-85 in receive mode on a fresh virtual cable, attached to the PC's line
-// primitives, with a fresh job state (bytesSent 0, link state, recorded UI).
+// A simulated TI-85 in receive mode on a fresh virtual cable, and the PC's end on it with a
+// fresh job (bytesSent 0, link state, recorded events).
 #pragma once
 
 #include "sim/simulated_ti85.h"
 #include "sim/virtual_cable.h"
 #include "tests/support/test_calculator.h"
+#include "tests/support/test_pc.h"
 
 #include <chrono>
 #include <memory>
@@ -12,10 +13,14 @@
 class SimulatedLink {
   public:
     explicit SimulatedLink(Ti85Options options = TestTi85());
-    ~SimulatedLink(); // stops the calculator, then detaches the cable
+    ~SimulatedLink(); // stops the calculator
 
     SimulatedTi85& Calculator() { return *calculator; }
     VirtualCable& Cable() { return *cable; }
+    TestPc& Pc() { return *pc; }
+    TransferJob& Job() { return pc->Job(); }
+    JobLink& Link() { return pc->Link(); }
+    const RecordedUi& Ui() const { return pc->Ui(); }
     // Until the session has ended (EOT acknowledged or backup taken); false at the deadline.
     bool WaitUntilDone();
     // The bytes the PC put on the link, in order.
@@ -25,4 +30,5 @@ class SimulatedLink {
     std::chrono::steady_clock::time_point deadline;
     std::unique_ptr<VirtualCable> cable;
     std::unique_ptr<SimulatedTi85> calculator;
+    std::unique_ptr<TestPc> pc;
 };

@@ -1,27 +1,13 @@
 #include "transfer/transfer_job.h"
 
-#include "link/link_port_virtual.h"
-#include "link/link_state.h"
 #include "protocol/packet.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
-#include "ui/recorded_ui.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
-const RecordedUi& Ui() {
-    return RecordedUiState();
-}
-
-void ForgetLastFilePath() {
-    std::free(lastFilePath);
-    lastFilePath = nullptr;
-}
-
 Bytes OneVariable(const std::string& name) {
     return VariableFileOf({Entry(name, Pattern(6))});
 }
@@ -31,12 +17,13 @@ TEST(TransferJob, TheBatchStopsAtTheFirstFileThatEndsItAndStillSendsTheEot) {
     Ti85Options options = TestTi85();
     options.skipReasons[1] = 1; // the second file's variable: the user exits on the calculator
     SimulatedLink link(options);
+    LastPath last;
     TempFile first(OneVariable("F1")), second(OneVariable("F2")), third(OneVariable("F3"));
     PathList list{{first.Path(), second.Path(), third.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list, &last);
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(list.taken, 2u);
-    EXPECT_STREQ(lastFilePath, second.Path());
+    EXPECT_STREQ(last.path, second.Path());
     EXPECT_EQ(link.Calculator().Variables().size(), 1u);
     EXPECT_EQ(link.Calculator().EotCount(), 1);
     EXPECT_EQ(link.Calculator().Failure(), "");
@@ -46,9 +33,10 @@ TEST(TransferJob, ADeclinedVariableAloneIsEnoughForAnEot) {
     Ti85Options options = TestTi85();
     options.skipReasons[0] = 2;
     SimulatedLink link(options);
+    LastPath last;
     TempFile file(OneVariable("NO"));
     PathList list{{file.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list, &last);
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_TRUE(link.Calculator().Variables().empty());
     EXPECT_EQ(link.Calculator().EotCount(), 1);
@@ -56,43 +44,46 @@ TEST(TransferJob, ADeclinedVariableAloneIsEnoughForAnEot) {
 
 TEST(TransferJob, FileErrorsAreToldAndTheBatchGoesOn) {
     SimulatedLink link;
+    LastPath last;
     Bytes wrongSignature = OneVariable("X");
     wrongSignature[0] = '#';
     std::string missing = MissingPath();
     TempFile wrong(wrongSignature), good(OneVariable("GOOD"));
     PathList list{{missing, wrong.Path(), good.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list, &last);
     ASSERT_TRUE(link.WaitUntilDone());
-    EXPECT_EQ(Ui().messages.size(), 2u);
+    EXPECT_EQ(link.Ui().messages.size(), 2u);
     EXPECT_EQ(link.Calculator().Variables().size(), 1u);
     EXPECT_EQ(link.Calculator().EotCount(), 1);
-    EXPECT_STREQ(lastFilePath, good.Path());
+    EXPECT_STREQ(last.path, good.Path());
 }
 
 TEST(TransferJob, NothingSentMeansNoEot) {
     SimulatedLink link;
+    LastPath last;
     std::string missing = MissingPath();
     PathList list{{missing}};
-    RunJob(&list);
-    EXPECT_STREQ(lastFilePath, missing.c_str());
-    // An empty list, as when the open-file dialog is cancelled: lastFilePath stays.
+    RunJob(link.Pc(), &list, &last);
+    EXPECT_STREQ(last.path, missing.c_str());
+    // An empty list, as when the open-file dialog is cancelled: the last path stays.
     PathList none;
-    ClearRecordedUi();
-    RunJob(&none);
-    EXPECT_STREQ(lastFilePath, missing.c_str());
+    link.Pc().Events().Clear();
+    RunJob(link.Pc(), &none, &last);
+    EXPECT_STREQ(last.path, missing.c_str());
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
 }
 
 TEST(TransferJob, ABackupEndsTheBatchWithoutAnEot) {
     SimulatedLink link;
+    LastPath last;
     TempFile variables(OneVariable("V")),
         backup(VariableFileOf({BackupEntry(Pattern(7), Pattern(8), Pattern(9))})),
         after(OneVariable("AFTER"));
     PathList list{{variables.Path(), backup.Path(), after.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list, &last);
     ASSERT_TRUE(link.WaitUntilDone());
     EXPECT_EQ(list.taken, 2u);
-    EXPECT_EQ(bytesSent, 0u);
+    EXPECT_EQ(link.Link().bytesSent, 0u);
     EXPECT_EQ(link.Calculator().Variables().size(), 2u);
     EXPECT_EQ(link.Calculator().EotCount(), 0);
     EXPECT_EQ(link.Calculator().Packets().back().command, ACK); // of the third chunk: nothing after
@@ -102,16 +93,17 @@ TEST(TransferJob, ResendSendsTheLastFileAgainAndKeepsIt) {
     Ti85Options options = TestTi85();
     options.keepReceiving = true;
     SimulatedLink link(options);
+    LastPath last;
     TempFile file(OneVariable("AGAIN"));
     PathList list{{file.Path()}};
-    RunJob(&list);
-    char* stored = lastFilePath;
-    ClearRecordedUi();
-    BeginTransferJob();
-    ResendLastFile();
-    EndTransferJob();
-    EXPECT_EQ(lastFilePath, stored);
-    EXPECT_STREQ(lastFilePath, file.Path());
+    RunJob(link.Pc(), &list, &last);
+    char* stored = last.path;
+    link.Pc().Events().Clear();
+    TransferJob& resend = link.Pc().NewJob();
+    ResendLastFile(resend, last.path);
+    EndTransferJob(resend);
+    EXPECT_EQ(last.path, stored);
+    EXPECT_STREQ(last.path, file.Path());
     // Each job: VAR, ACK, CTS, ACK, DATA, ACK, EOT, ACK.
     ASSERT_TRUE(link.Calculator().WaitForPackets(16, std::chrono::steady_clock::now() +
                                                          std::chrono::seconds(20)));
@@ -121,13 +113,12 @@ TEST(TransferJob, ResendSendsTheLastFileAgainAndKeepsIt) {
 
 TEST(TransferJob, ResendBeforeAnythingWasSentIsAnOpenFailure) {
     SimulatedLink link;
-    ForgetLastFilePath();
-    BeginTransferJob();
-    ResendLastFile();
-    EndTransferJob();
-    EXPECT_EQ(Ui().messages,
+    LastPath last; // no job has stored one
+    ResendLastFile(link.Job(), last.path);
+    EndTransferJob(link.Job());
+    EXPECT_EQ(link.Ui().messages,
               std::vector<std::string>{"Error opening file: (no file has been sent yet)"});
-    EXPECT_EQ(lastFilePath, nullptr);
+    EXPECT_EQ(last.path, nullptr);
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
 }
 
@@ -135,14 +126,15 @@ TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
     Ti85Options options = TestTi85();
     options.link.stopAtByte = 6; // inside the first file's header
     SimulatedLink link(options);
+    LastPath last;
     TempFile first(OneVariable("F1")), second(OneVariable("F2"));
     PathList list{{first.Path(), second.Path()}};
-    RunJob(&list);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
+    RunJob(link.Pc(), &list, &last);
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
     EXPECT_EQ(list.taken, 1u);
-    EXPECT_STREQ(lastFilePath, first.Path()); // Resend retries it
-    EXPECT_EQ(Ui().messages, std::vector<std::string>{kNoAnswer});
-    EXPECT_EQ(Ui().captions, std::vector<std::string>{"Calquin Error"});
+    EXPECT_STREQ(last.path, first.Path()); // Resend retries it
+    EXPECT_EQ(link.Ui().messages, std::vector<std::string>{kNoAnswer});
+    EXPECT_EQ(link.Ui().captions, std::vector<std::string>{"Calquin Error"});
 }
 
 TEST(TransferJob, AnUnansweredEotIsToldToo) {
@@ -152,25 +144,26 @@ TEST(TransferJob, AnUnansweredEotIsToldToo) {
     SimulatedLink link(options);
     TempFile file(VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}));
     PathList list{{file.Path()}};
-    RunJob(&list);
+    RunJob(link.Pc(), &list);
     EXPECT_EQ(link.Calculator().Variables().size(), 1u);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::NoAnswer);
-    EXPECT_EQ(Ui().messages, std::vector<std::string>{kNoAnswer});
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
+    EXPECT_EQ(link.Ui().messages, std::vector<std::string>{kNoAnswer});
 }
 
 namespace {
 // A batch of two files whose job is cancelled as it starts: it ends inside the first file,
 // given up as the user asked, without a message.
-void RunCancelledBatchOfTwo() {
+void RunCancelledBatchOfTwo(SimulatedLink& link) {
     TempFile first(OneVariable("A")), second(OneVariable("B"));
     PathList list{{first.Path(), second.Path()}};
-    BeginTransferJob();
-    RequestLinkStop(LinkStop::Cancel);
-    SendBatch(NextPath, &list, true);
-    EndTransferJob();
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StopRequested);
+    LastPath last;
+    TransferJob& job = link.Pc().NewJob();
+    job.Link().RequestStop(LinkStop::Cancel);
+    SendBatch(job, NextPath, &list, &last.path);
+    EndTransferJob(job);
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::StopRequested);
     EXPECT_EQ(list.taken, 1u);
-    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_TRUE(link.Ui().messages.empty());
 }
 } // namespace
 
@@ -179,7 +172,7 @@ TEST(TransferJob, AStopRequestEndsTheJobWithoutAMessage) {
     Ti85Options options = TestTi85();
     options.link.stopAtByte = 15;
     SimulatedLink link(options);
-    RunCancelledBatchOfTwo();
+    RunCancelledBatchOfTwo(link);
 }
 
 TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
@@ -187,7 +180,7 @@ TEST(TransferJob, AfterCancelTheNextRefusalEndsTheJobQuietly) {
     Ti85Options options = TestTi85();
     options.rejectPackets = 3;
     SimulatedLink link(options);
-    RunCancelledBatchOfTwo();
+    RunCancelledBatchOfTwo(link);
     // The refusal is recorded once its last bit is through, which may come after the job's end.
     ASSERT_TRUE(link.Calculator().WaitForPackets(2, std::chrono::steady_clock::now() +
                                                         std::chrono::seconds(10)));
@@ -217,23 +210,25 @@ TEST(TransferJob, AFullMemoryIsToldAfterTheEotAlsoWhenTheEotIsNotDelivered) {
         SimulatedLink link(options);
         TempFile file(VariableFileOf({Entry(Bytes{0x0A, 0x00, 0x00, 0x01, 'A'}, Pattern(10))}));
         PathList list{{file.Path()}};
-        BeginTransferJob();
-        RequestLinkStop(run.stop);
-        SendBatch(NextPath, &list, true);
-        EndTransferJob();
+        LastPath last;
+        TransferJob& job = link.Job();
+        job.Link().RequestStop(run.stop);
+        SendBatch(job, NextPath, &list, &last.path);
+        EndTransferJob(job);
         EXPECT_EQ(link.Calculator().Failure(), "unplugged");
-        EXPECT_EQ(Ui().messages, run.messages);
+        EXPECT_EQ(link.Ui().messages, run.messages);
     }
 }
 
 TEST(TransferJob, AFailedStatusReadIsToldOnlyOnce) {
     SimulatedLink link;
+    LastPath last;
     TempFile file(OneVariable("S"));
     PathList list{{file.Path()}};
-    FailStatusReads(true);
-    RunJob(&list);
-    FailStatusReads(false);
-    EXPECT_EQ(LinkJobOutcome(), LinkOutcome::StatusReadFailed);
-    EXPECT_EQ(Ui().messages.size(), 1u);
-    EXPECT_NE(Ui().messages[0], kNoAnswer);
+    link.Pc().Lines().FailStatusReads(true);
+    RunJob(link.Pc(), &list, &last);
+    link.Pc().Lines().FailStatusReads(false);
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::StatusReadFailed);
+    EXPECT_EQ(link.Ui().messages.size(), 1u);
+    EXPECT_NE(link.Ui().messages[0], kNoAnswer);
 }

@@ -5,12 +5,11 @@
 #include "app/app_instance.h"
 #include "app/file_handover.h"
 #include "app/main_window.h"
+#include "app/transfer_jobs.h"
 #include "link/link_port_win32.h"
-#include "transfer/transfer_job.h"
 #include "tests/win32/ui_driver.h"
 #include "tests/win32/win32_check.h"
 #include "ui/control_ids.h"
-#include "ui/main_window_handle.h"
 #include "ui/utf8_text_win32.h"
 
 #include <commctrl.h>
@@ -25,12 +24,16 @@ const char kFileDialog[] = "Select TI-85 file(s)";
 
 // Runs the main window, started with the files of `startFiles` (or none), while `drive` acts on
 // it; `drive` must end it. Its result.
+// The port is the program's own line seam on LinkPort, which the test program never opens.
 INT_PTR RunMainWindow(const std::function<void(HWND)>& drive, HDROP startFiles = nullptr) {
+    static Win32Lines lines(mainWindow);
+    static Port port(lines);
     appInstance = GetModuleHandleA(nullptr);
     mainWindow = nullptr;
-    auto show = [startFiles] {
+    MainWindowStart start{&port, startFiles};
+    auto show = [&start] {
         return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
-                               reinterpret_cast<LPARAM>(startFiles));
+                               reinterpret_cast<LPARAM>(&start));
     };
     return RunModal(show, [&] {
         if (!CHECK(WaitUntil([] { return mainWindow && IsWindowVisible(mainWindow); })))

@@ -1,7 +1,7 @@
 // The welcome and Setup dialogs, built from the program's resources and driven by messages.
 #include "app/app_instance.h"
 #include "app/port_dialogs.h"
-#include "link/link_port.h"
+#include "app/port_name.h"
 #include "tests/win32/ui_driver.h"
 #include "tests/win32/win32_check.h"
 #include "ui/control_ids.h"

@@ -1,15 +1,16 @@
-#include "transfer/transfer_jobs_win32.h"
+#include "app/transfer_jobs.h"
 
-#include "transfer/transfer_job.h"
-#include "ui/main_window_handle.h"
+#include "app/main_window.h"
 #include "ui/utf8_text_win32.h"
 
 #include <commdlg.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <string>
+
+char* lastFilePath = nullptr;
+unsigned long workerThreadId = 0;
 
 namespace {
 constexpr DWORD kFileNamesSize = 2048;
@@ -102,33 +103,37 @@ const char* NextDroppedPath(void* context) {
     return files->path.c_str();
 }
 
-// The main window closes the thread's handle and lets the next job start once the thread
-// has ended; nothing may follow this but the return.
-DWORD EndJob() {
-    EndTransferJob();
+// The main window closes the thread's handle, releases the job and lets the next job start once
+// the thread has ended; nothing may follow this but the return.
+DWORD EndJob(WindowJob& job) {
+    EndTransferJob(job.job);
+    workerThreadId = 0;
     PostMessageA(mainWindow, WM_JOB_ENDED, 0, 0);
     return 0;
 }
 } // namespace
 
-DWORD WINAPI SendJob(LPVOID) {
+DWORD WINAPI SendJob(LPVOID windowJob) {
+    WindowJob& job = *static_cast<WindowJob*>(windowJob);
     std::string names = PickFiles();
     if (!names.empty()) {
         Selection selection = ParseSelection(names.data(), names.data() + names.size());
-        SendBatch(NextSelectedPath, &selection, true);
+        SendBatch(job.job, NextSelectedPath, &selection, &lastFilePath);
     }
-    return EndJob();
+    return EndJob(job);
 }
 
-DWORD WINAPI ResendJob(LPVOID) {
-    ResendLastFile();
-    return EndJob();
+DWORD WINAPI ResendJob(LPVOID windowJob) {
+    WindowJob& job = *static_cast<WindowJob*>(windowJob);
+    ResendLastFile(job.job, lastFilePath);
+    return EndJob(job);
 }
 
-DWORD WINAPI DropJob(LPVOID drop) {
-    DroppedFiles files{static_cast<HDROP>(drop), 0, 0, std::string()};
+DWORD WINAPI DropJob(LPVOID windowJob) {
+    WindowJob& job = *static_cast<WindowJob*>(windowJob);
+    DroppedFiles files{job.drop, 0, 0, std::string()};
     files.count = DragQueryFileW(files.drop, 0xFFFFFFFF, nullptr, 0);
-    SendBatch(NextDroppedPath, &files, true);
+    SendBatch(job.job, NextDroppedPath, &files, &lastFilePath);
     DragFinish(files.drop);
-    return EndJob();
+    return EndJob(job);
 }

@@ -1,4 +1,4 @@
-#include "link/link_port.h"
+#include "app/port_name.h"
 
 #include <cstring>
 

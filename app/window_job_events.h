@@ -1,0 +1,16 @@
+// A job's events in the main window: the status rows and the IDOK label, written from the job's
+// thread through mainWindow; the messages in boxes it owns.
+#pragma once
+
+#include "ui/job_events.h"
+
+class WindowEvents : public JobEvents {
+  public:
+    // IDC_VARIABLE.
+    void VariableStarted(const char* name) override;
+    // IDC_PERCENT as "%d%%", then PBM_SETPOS on IDC_PROGRESS with the same value.
+    void Progress(int percent, std::uint32_t bytesSent) override;
+    void Message(MessageKind kind, const char* format, const char* argument) override;
+    // IDOK reads "Close".
+    void JobEnded(LinkOutcome outcome) override;
+};

@@ -1,3 +1,0 @@
-#include "ui/main_window_handle.h"
-
-HWND mainWindow = nullptr;
