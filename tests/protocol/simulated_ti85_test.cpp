@@ -261,20 +261,20 @@ struct CalculatorPacket {
     bool checksumGood = true;
 };
 
-CalculatorPacket ReceiveCalculatorPacket() {
-    MarkPacketStart();
+CalculatorPacket ReceiveCalculatorPacket(JobLink& link) {
     std::uint8_t header[4];
     for (std::uint8_t& byte : header)
-        byte = ReceiveLinkByte();
+        byte =
+            ReceiveLinkByte(link, &byte == header ? ByteStart::PacketStart : ByteStart::InPacket);
     CalculatorPacket packet{header[0], header[1], Bytes(header[2] | header[3] << 8), true};
     std::uint16_t sum = 0;
     for (std::uint8_t& byte : packet.payload) {
-        byte = ReceiveLinkByte();
+        byte = ReceiveLinkByte(link);
         sum = static_cast<std::uint16_t>(sum + byte);
     }
     if (!packet.payload.empty()) {
-        std::uint8_t low = ReceiveLinkByte();
-        packet.checksumGood = (low | ReceiveLinkByte() << 8) == sum;
+        std::uint8_t low = ReceiveLinkByte(link);
+        packet.checksumGood = (low | ReceiveLinkByte(link) << 8) == sum;
     }
     return packet;
 }
@@ -287,43 +287,43 @@ struct ReceivedBatch {
 };
 
 // A packet the calculator awaits an answer to: ERR until it comes whole, then ACK.
-CalculatorPacket TakeCalculatorPacket(ReceivedBatch* batch) {
+CalculatorPacket TakeCalculatorPacket(JobLink& link, ReceivedBatch* batch) {
     static const std::uint8_t kErr[] = {0x05, 0x5A, 0x00, 0x00};
     for (;;) {
-        CalculatorPacket packet = ReceiveCalculatorPacket();
+        CalculatorPacket packet = ReceiveCalculatorPacket(link);
         batch->machineIds.push_back(packet.machineId);
-        if (packet.checksumGood || LinkGivenUp()) {
-            SendAck();
+        if (packet.checksumGood || link.GivenUp()) {
+            SendAck(link);
             return packet;
         }
         ++batch->errors;
-        SendRawPacket(kErr, false);
+        SendRawPacket(link, kErr, false);
     }
 }
 
 // Receives until EOT, a backup, an exit or a link given up; `skips` answers the index-th VAR
 // with a SKIP of that reason, every other with CTS.
-ReceivedBatch ReceiveBatch(std::map<int, std::uint8_t> skips = {}) {
+ReceivedBatch ReceiveBatch(JobLink& link, std::map<int, std::uint8_t> skips = {}) {
     ReceivedBatch batch;
-    for (int index = 0; !LinkGivenUp(); ++index) {
-        CalculatorPacket header = TakeCalculatorPacket(&batch);
+    for (int index = 0; !link.GivenUp(); ++index) {
+        CalculatorPacket header = TakeCalculatorPacket(link, &batch);
         batch.eot = header.command == EOT;
         if (header.command != VAR)
             break;
         auto skip = skips.find(index);
         if (skip != skips.end()) {
             const Bytes block = {0x01, 0x00, skip->second};
-            SendPacket(SKIP, block.data(), true);
+            SendPacket(link, SKIP, block.data(), true);
             if (skip->second == 1)
                 break;
             continue;
         }
         static const std::uint8_t kCts[] = {0x05, CTS, 0x00, 0x00};
-        SendRawPacket(kCts, true);
+        SendRawPacket(link, kCts, true);
         ReceivedVariable variable{header.payload, {}, header.payload[2] == 0x1D, ""};
         for (std::size_t chunk = 0; chunk < (variable.backup ? 3u : 1u); ++chunk)
-            variable.chunks.push_back(TakeCalculatorPacket(&batch).payload);
-        if (LinkGivenUp())
+            variable.chunks.push_back(TakeCalculatorPacket(link, &batch).payload);
+        if (link.GivenUp())
             break;
         batch.variables.push_back(variable);
         if (variable.backup)
@@ -369,9 +369,9 @@ TEST_F(SimulatedTi85Test, SendsABatchAfterTheChosenDelayAndEndsItWithTheEot) {
     while (calculator.Cable().calculator.Pulled() == 0 && Clock::now() < Soon())
         std::this_thread::yield();
     EXPECT_GE(Clock::now() - started, options.sendAfter);
-    ReceivedBatch batch = ReceiveBatch();
+    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
-    EXPECT_FALSE(LinkGivenUp());
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
     EXPECT_EQ(ti85.Failure(), "");
     ExpectSameVariables(batch.variables, kThreeVariables);
     EXPECT_TRUE(batch.eot);
@@ -397,7 +397,7 @@ TEST_F(SimulatedTi85Test, SendsABackupOnceTheLinkIsIdleAndNoEot) {
     EXPECT_EQ(ti85.Link().ByteCount(), 0);
     EXPECT_EQ(calculator.Cable().calculator.Pulled(), 0);
     calculator.Cable().WritePcLines(3);
-    ReceivedBatch batch = ReceiveBatch();
+    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     ExpectSameVariables(batch.variables, {backup});
@@ -411,7 +411,7 @@ TEST_F(SimulatedTi85Test, TheSendersBatchGoesOnAfterASkipAndEndsAtAnExit) {
     options.send = kThreeVariables;
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch({{0, 2}, {2, 1}});
+    ReceivedBatch batch = ReceiveBatch(calculator.PcLink(), {{0, 2}, {2, 1}});
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     ExpectSameVariables(batch.variables, {kThreeVariables[1]});
@@ -428,7 +428,7 @@ TEST_F(SimulatedTi85Test, ASentPacketWithABadChecksumComesAgainAfterTheErr) {
     options.badChecksums = {0, 2};
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch();
+    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(batch.errors, 2);
@@ -453,8 +453,8 @@ TEST_F(SimulatedTi85Test, ACablePulledMidBatchLeavesTheVariablesSentWhole) {
     options.link.stopAtByte = 43 + 36 + 11 + 12 + 6;
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch();
-    EXPECT_TRUE(LinkGivenUp());
+    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
+    EXPECT_TRUE(calculator.PcLink().GivenUp());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "unplugged");
     ExpectSameVariables(batch.variables, {kThreeVariables[0], kThreeVariables[1]});
