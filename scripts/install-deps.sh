@@ -3,9 +3,10 @@
 # targets (i686 and x86_64 MinGW-w64), 64-bit Wine, and 32-bit Wine where it can be had.
 set -euo pipefail
 
-# fonts-wine (Wine's own Tahoma, MS Sans Serif and Marlett) and libxrender1 are only
-# recommended by Wine, but without them the windows are drawn with stand-in fonts: labels run
-# into their values and the title bar's buttons show as letters.
+# fonts-wine (Wine's own Tahoma, MS Sans Serif and Marlett) is only recommended by Wine, but
+# without it the windows are drawn with stand-in fonts: labels run into their values and the
+# title bar's buttons show as letters. libxrender1, through which Wine draws smooth text, is
+# only recommended too (x11-utils happens to bring it).
 packages=(cmake ninja-build g++ libgtest-dev clang file python3 zip unzip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 gcc-multilib g++-multilib
           wine wine64 fonts-wine libxrender1 xvfb xdotool x11-utils libx11-dev imagemagick)

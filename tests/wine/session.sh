@@ -177,6 +177,24 @@ make_prefix() {
     echo "$mark" >"$state/prefix/.calquin-ready"
 }
 
+# Wine's own fonts (Tahoma for dialogs, Marlett for the title bar's buttons; package fonts-wine)
+# are installed in its data folder, but Debian's Wine looks for them in the prefix's
+# C:\windows\Fonts only: without them labels run into their values and the title bar's buttons
+# show as letters. Linked in at every start, so that a kept prefix gets fonts installed since.
+wine_fonts=/usr/share/wine/fonts
+link_fonts() {
+    local font fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if ! compgen -G "$wine_fonts/*.ttf" >/dev/null; then
+        echo "wine session: note: Wine's own fonts ($wine_fonts, package fonts-wine) are" \
+            "missing; windows are drawn with stand-in fonts" >&2
+        return 0
+    fi
+    mkdir -p "$fonts"
+    for font in "$wine_fonts"/*; do
+        [ -e "$fonts/${font##*/}" ] || [ -L "$fonts/${font##*/}" ] || ln -s "$font" "$fonts/${font##*/}"
+    done
+}
+
 start_ports() {
     mkdir -p "$state/ports"
     rm -f "$state/ports/ready"
@@ -317,6 +335,7 @@ start_session() {
     wine_environment
     check_guard
     make_prefix
+    link_fonts
     start_ports
     [ "$display" = 1 ] && start_display
     start_server
