@@ -72,13 +72,16 @@ stop_pid() {
     rm -f "$state/$name.pid"
 }
 
-# Ends what still carries the session's mark: Wine programs left behind by a server that went.
+# Ends what still carries the session's mark: Wine programs left behind by a server that went
+# (never this stop itself, nor its caller, which may have the session's environment).
 end_marked() {
     local mark pid pids=()
     mark=$(cat "$state/mark" 2>/dev/null) || return 0
     for pid in $(grep -lzxF "CALQUIN_WINE_SESSION_MARK=$mark" /proc/[0-9]*/environ 2>/dev/null |
         cut -d/ -f3); do
-        [ "$pid" != $$ ] && pids+=("$pid") && kill -TERM "$pid" 2>/dev/null
+        [ "$pid" = $$ ] || [ "$pid" = "$PPID" ] || not_running "$pid" && continue
+        pids+=("$pid")
+        kill -TERM "$pid" 2>/dev/null || true
     done
     for pid in "${pids[@]}"; do
         wait_until 5 not_running "$pid" || kill -KILL "$pid" 2>/dev/null || true
@@ -183,7 +186,7 @@ make_prefix() {
 # show as letters. Linked in at every start, so that a kept prefix gets fonts installed since.
 wine_fonts=/usr/share/wine/fonts
 link_fonts() {
-    local font fonts=$WINEPREFIX/drive_c/windows/Fonts
+    local font link fonts=$WINEPREFIX/drive_c/windows/Fonts
     if ! compgen -G "$wine_fonts/*.ttf" >/dev/null; then
         echo "wine session: note: Wine's own fonts ($wine_fonts, package fonts-wine) are" \
             "missing; windows are drawn with stand-in fonts" >&2
@@ -191,7 +194,8 @@ link_fonts() {
     fi
     mkdir -p "$fonts"
     for font in "$wine_fonts"/*; do
-        [ -e "$fonts/${font##*/}" ] || [ -L "$fonts/${font##*/}" ] || ln -s "$font" "$fonts/${font##*/}"
+        link=$fonts/${font##*/}
+        [ -e "$link" ] || [ -L "$link" ] || ln -s "$font" "$link"
     done
 }
 
