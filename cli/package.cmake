@@ -14,11 +14,15 @@ set(CPACK_PACKAGE_VENDOR Morvane)
 set(CPACK_PACKAGE_CONTACT "Calquin developers <calquin@morvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "send TI-85 variable files and backups over the $4 serial link")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Calquin sends TI-85 variable files (*.85?) and whole calculator backups from a PC to a \
-TI-85 over the home-made \"$4 serial link\", whose two wires are tied to a serial port's \
-RTS/DTR outputs and CTS/DSR inputs. Any serial device with modem lines will do: a built-in \
-port, a USB adapter, an ACM device.")
+# Lines of the long description as dpkg shows them (cpack indents each by one space).
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Calquin sends TI-85 variable files (*.85?) and whole calculator backups\n"
+    "from a PC to a TI-85 over the home-made \"$4 serial link\", whose two wires\n"
+    "are tied to a serial port's RTS/DTR outputs and CTS/DSR inputs. Any serial\n"
+    "device with modem lines will do: a built-in port, a USB adapter, an ACM\n"
+    "device.")
+# Written into CPackConfig.cmake as they are: quotes and $ would otherwise break it.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # calquin_<version>_<architecture>.deb

@@ -33,7 +33,7 @@ source <("$session" env "$state")
 window() { # window <caption regex>: the X window, waited for
     local id
     for _ in $(seq 100); do
-        id=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$id" ] && echo "$id" &&
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$id" ] && echo "$id" &&
             return 0
         sleep 0.1
     done

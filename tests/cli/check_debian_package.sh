@@ -24,6 +24,7 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 (cd "$build" && cpack -G DEB -B "$scratch" >"$scratch/cpack.log" 2>&1) ||
     fail "cpack: $(tail -5 "$scratch/cpack.log")"
+grep -i -A3 'warning' "$scratch/cpack.log" && fail "cpack warned"
 deb=$scratch/calquin_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb: $(ls "$scratch")"
 
@@ -31,6 +32,13 @@ info=$(dpkg-deb --info "$deb")
 for field in "Package: calquin" "Version: $version" "Architecture: amd64" "Depends: libc6"; do
     grep -q "^ $field" <<<"$info" || fail "the control file lacks '$field': $info"
 done
+# The description as dpkg and apt show it: the summary, then the text line by line.
+description=$(dpkg-deb --field "$deb" Description)
+[ "$(head -2 <<<"$description")" = 'send TI-85 variable files and backups over the $4 serial link
+ Calquin sends TI-85 variable files (*.85?) and whole calculator backups' ] ||
+    fail "the description reads wrong: $description"
+grep -qF ' from a PC to a TI-85 over the home-made "$4 serial link", whose two wires' \
+    <<<"$description" || fail "the description reads wrong: $description"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 expected="./usr/bin/calquin ./usr/share/man/man1/calquin.1 ./usr/share/doc/calquin/README.md"
 for path in $expected; do

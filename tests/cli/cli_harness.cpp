@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdlib.h>
@@ -47,6 +48,13 @@ void CliTest::TearDown() {
     // The guard refused nothing: no run tried to reach a serial device of the machine.
     std::string guardLog = ReadText(folder.File("guard.log"));
     EXPECT_EQ(guardLog.find("refused"), std::string::npos) << guardLog;
+    if (outsiderCopies) {
+        // And the runs as another user carried it too.
+        std::string outsiderLog = ReadText(outsiderCopies->File("guard.log"));
+        EXPECT_NE(outsiderLog.find("loaded"), std::string::npos) << outsiderLog;
+        EXPECT_EQ(outsiderLog.find("refused"), std::string::npos) << outsiderLog;
+        outsiderCopies.reset();
+    }
     UnmapSharedCable(cable);
     if (portMaster >= 0)
         close(portMaster);
@@ -126,19 +134,42 @@ void CliTest::ExpectReceived(const std::vector<TestVariable>& variables) const {
     }
 }
 
+const TemporaryFolder& CliTest::OutsiderCopies(int user) {
+    if (!outsiderCopies) {
+        namespace fs = std::filesystem;
+        outsiderCopies = std::make_unique<TemporaryFolder>();
+        const TemporaryFolder& copies = *outsiderCopies;
+        fs::permissions(copies.Path(), fs::perms::owner_all | fs::perms::group_read |
+                                           fs::perms::group_exec | fs::perms::others_read |
+                                           fs::perms::others_exec);
+        fs::copy_file(CALQUIN_CLI_PROGRAM, copies.File("calquin"));
+        fs::copy_file(CALQUIN_CLI_GUARD, copies.File("libcalquin_guard.so"));
+        std::ofstream(copies.File("guard.log")).close();
+        EXPECT_EQ(chown(copies.File("guard.log").c_str(), user, user), 0);
+    }
+    return *outsiderCopies;
+}
+
 std::unique_ptr<ChildProcess> CliTest::StartCalquin(const std::vector<std::string>& arguments,
                                                     bool onTerminal,
                                                     const std::vector<std::string>& environment,
                                                     int runAsUser) {
-    std::vector<std::string> command = {CALQUIN_CLI_PROGRAM};
+    std::string executable = CALQUIN_CLI_PROGRAM, guard = CALQUIN_CLI_GUARD,
+                guardLog = folder.File("guard.log");
+    if (runAsUser >= 0) {
+        const TemporaryFolder& copies = OutsiderCopies(runAsUser);
+        executable = copies.File("calquin");
+        guard = copies.File("libcalquin_guard.so");
+        guardLog = copies.File("guard.log");
+    }
+    std::vector<std::string> command = {executable};
     command.insert(command.end(), arguments.begin(), arguments.end());
     ChildOptions options;
     // The test's own entries first: the first of two equal names is the one that counts.
     options.environment = environment;
-    std::vector<std::string> ours = {"PATH=/usr/bin:/bin", "LD_PRELOAD=" CALQUIN_CLI_GUARD,
-                                     "CALQUIN_GUARD_LOG=" + folder.File("guard.log"),
-                                     "CALQUIN_CABLE=" + folder.File("cable"),
-                                     "CALQUIN_CABLE_DEVICE=" + portDevice};
+    std::vector<std::string> ours = {
+        "PATH=/usr/bin:/bin", "LD_PRELOAD=" + guard, "CALQUIN_GUARD_LOG=" + guardLog,
+        "CALQUIN_CABLE=" + folder.File("cable"), "CALQUIN_CABLE_DEVICE=" + portDevice};
     options.environment.insert(options.environment.end(), ours.begin(), ours.end());
     options.directory = runAsUser >= 0 ? "/" : folder.Path();
     options.onTerminal = onTerminal;

@@ -40,7 +40,9 @@ class CliTest : public ::testing::Test {
     void ExpectReceived(const std::vector<TestVariable>& variables) const;
 
     // calquin with these arguments, on the test's port unless told otherwise. The environment
-    // is built from nothing (no CALQUIN_PORT of the caller's) plus `environment`.
+    // is built from nothing (no CALQUIN_PORT of the caller's) plus `environment`. Run as
+    // another user, it is a copy of calquin and the guard in a folder that user may enter (the
+    // build may be in one only root can, as under /root), with a guard log of its own.
     std::unique_ptr<ChildProcess> StartCalquin(const std::vector<std::string>& arguments,
                                                bool onTerminal = false,
                                                const std::vector<std::string>& environment = {},
@@ -57,10 +59,13 @@ class CliTest : public ::testing::Test {
   private:
     // The result of a calculator that has ended, once; then the same again.
     std::string CalculatorEnded();
+    // The folder of the copies for runs as `user`, made at the first such run.
+    const TemporaryFolder& OutsiderCopies(int user);
 
     int portMaster = -1;
     std::string portDevice;
     VirtualCable* cable = nullptr;
     std::unique_ptr<ChildProcess> calculator;
     std::string calculatorResult;
+    std::unique_ptr<TemporaryFolder> outsiderCopies;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -29,6 +30,20 @@ std::string WineSessionDisplay() {
     std::string number;
     file >> number;
     return ":" + number;
+}
+
+int WineSessionAlive(std::string& said) {
+    std::string command =
+        "'" + SourceFile("tests/wine/session.sh") + "' alive '" + WineSessionDirectory() + "' 2>&1";
+    said.clear();
+    FILE* answer = popen(command.c_str(), "r");
+    if (!answer)
+        return 1;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, answer))
+        said += buffer;
+    int status = pclose(answer);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 namespace {

@@ -17,6 +17,9 @@ std::string Win32BuildFile(const std::string& relative);
 std::string SourceFile(const std::string& relative);
 // The session's X display (":N"), where its programs' windows are.
 std::string WineSessionDisplay();
+// 0 while the session's wineserver runs. Once it has gone: 1 for the first asker, with the
+// whole story in `said`, and 77 (skip) for every later one, with one line.
+int WineSessionAlive(std::string& said);
 
 class WineRun {
   public:

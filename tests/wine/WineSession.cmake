@@ -6,7 +6,8 @@
 #       is kept there from run to run. Sets CALQUIN_WINE_STATE_<fixture> in the caller's scope.
 #   calquin_add_wine_test(NAME <test> SESSION <fixture> COMMAND <exe> [args...]
 #                         [TIMEOUT <seconds>] [ENVIRONMENT <VAR=value>...])
-#       runs a Windows program in the session (its exit code decides; -1 reads as 255).
+#       runs a Windows program in the session (its exit code decides; -1 reads as 255; 77, which
+#       session.sh gives every test after the one that found the session's server gone, skips).
 #   calquin_wine_emulator(<fixture> <variable>)
 #       sets <variable> to a runner list for the CROSSCOMPILING_EMULATOR target property.
 #
@@ -66,7 +67,8 @@ function(calquin_add_wine_test)
              COMMAND ${CALQUIN_WINE_SESSION_SCRIPT} run ${state} --timeout ${ARG_TIMEOUT}
                      ${program} ${ARG_COMMAND})
     set_tests_properties(${ARG_NAME} PROPERTIES FIXTURES_REQUIRED ${ARG_SESSION}
-                         RESOURCE_LOCK ${ARG_SESSION} TIMEOUT ${ARG_TIMEOUT} LABELS wine)
+                         RESOURCE_LOCK ${ARG_SESSION} TIMEOUT ${ARG_TIMEOUT} LABELS wine
+                         SKIP_RETURN_CODE 77)
     if(ARG_ENVIRONMENT)
         set_tests_properties(${ARG_NAME} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
     endif()

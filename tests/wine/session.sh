@@ -16,7 +16,12 @@
 #       Points COMn at its pseudo-terminal again, or at a path that does not exist.
 #   session.sh device <state-dir> <1-9>   prints the device path that COMn is mapped to.
 #   session.sh env <state-dir>            prints the session's environment as shell exports.
+#   session.sh alive <state-dir>          exits 0 while the session's wineserver runs (below).
 #   session.sh stop <state-dir>           stops what start started, by PID.
+#
+# When the session's wineserver has gone, the first `run` or `alive` after it says so in full
+# (when it ended, its exit status, its log) and fails; every later one says "skipped: ..." in
+# one line and exits 77 (CTest's skip code for the session's tests).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,14 +42,16 @@ wait_until() {
     done
 }
 
-# A PID recorded by this session that still runs as one of its processes (never a recycled PID).
+# A PID recorded by this session that still runs as one of its processes (never a recycled PID,
+# nor a process of another session whose state folder has the same path, as a clone at the
+# same place in another root has): its environment holds this session's start's own mark.
 session_pid() {
-    local file=$state/$1.pid pid
-    [ -f "$file" ] || return 1
-    pid=$(cat "$file")
+    local file=$state/$1.pid pid mark
+    [ -f "$file" ] && [ -f "$state/mark" ] || return 1
+    pid=$(cat "$file") mark=$(cat "$state/mark")
     [ -n "$pid" ] && [ -r "/proc/$pid/environ" ] || return 1
     { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null |
-        grep -qxF "CALQUIN_WINE_SESSION=$state" || return 1
+        grep -qxF "CALQUIN_WINE_SESSION_MARK=$mark" || return 1
     echo "$pid"
 }
 
@@ -65,6 +72,22 @@ stop_pid() {
     rm -f "$state/$name.pid"
 }
 
+# Ends what still carries the session's mark: Wine programs left behind by a server that went
+# (never this stop itself, nor its caller, which may have the session's environment).
+end_marked() {
+    local mark pid pids=()
+    mark=$(cat "$state/mark" 2>/dev/null) || return 0
+    for pid in $(grep -lzxF "CALQUIN_WINE_SESSION_MARK=$mark" /proc/[0-9]*/environ 2>/dev/null |
+        cut -d/ -f3); do
+        [ "$pid" = $$ ] || [ "$pid" = "$PPID" ] || not_running "$pid" && continue
+        pids+=("$pid")
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait_until 5 not_running "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    done
+}
+
 stop_session() {
     local pid
     if pid=$(session_pid wineserver); then
@@ -73,9 +96,11 @@ stop_session() {
         WINEPREFIX=$state/prefix guarded timeout 20 "$wineserver" -k 2>/dev/null || true
     fi
     stop_pid wineserver # a persistent server outlives -k; on TERM it saves the registry
+    stop_pid wineserver-watch
     stop_pid xvfb
     stop_pid ports
-    rm -f "$state/env"
+    end_marked
+    rm -rf "$state/env" "$state/wineserver.ended" "$state/wineserver-gone"
 }
 
 # The server serves programs of either width; the wrapper picks the machine's own.
@@ -95,6 +120,8 @@ set_loader() {
 # The Wine environment of the session; the guard only for Wine's own processes.
 wine_environment() {
     export CALQUIN_WINE_SESSION=$state
+    export CALQUIN_WINE_SESSION_MARK
+    CALQUIN_WINE_SESSION_MARK=$(cat "$state/mark")
     export WINEPREFIX=$state/prefix
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -153,6 +180,25 @@ make_prefix() {
     echo "$mark" >"$state/prefix/.calquin-ready"
 }
 
+# Wine's own fonts (Tahoma for dialogs, Marlett for the title bar's buttons; package fonts-wine)
+# are installed in its data folder, but Debian's Wine looks for them in the prefix's
+# C:\windows\Fonts only: without them labels run into their values and the title bar's buttons
+# show as letters. Linked in at every start, so that a kept prefix gets fonts installed since.
+wine_fonts=/usr/share/wine/fonts
+link_fonts() {
+    local font link fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if ! compgen -G "$wine_fonts/*.ttf" >/dev/null; then
+        echo "wine session: note: Wine's own fonts ($wine_fonts, package fonts-wine) are" \
+            "missing; windows are drawn with stand-in fonts" >&2
+        return 0
+    fi
+    mkdir -p "$fonts"
+    for font in "$wine_fonts"/*; do
+        link=$fonts/${font##*/}
+        [ -e "$link" ] || [ -L "$link" ] || ln -s "$font" "$link"
+    done
+}
+
 start_ports() {
     mkdir -p "$state/ports"
     rm -f "$state/ports/ready"
@@ -203,6 +249,75 @@ check_ports() {
     done
 }
 
+# The session's persistent wineserver, watched by a shell that records when and how it ended.
+# Wine's programs start a server of their own when they find none serving the prefix, and of
+# two servers the one that takes the prefix's lock first serves it while the other ends at once,
+# silently, with status 2. So nothing runs in the session before this one holds the lock.
+start_server() {
+    # Emptied before the server starts: its own "loaded" line is what proves it carries the guard.
+    : >"$state/guard.log"
+    rm -f "$state/wineserver.pid" "$state/wineserver.ended"
+    date +%s >"$state/wineserver.started"
+    # A program of its own (not a subshell), so that its environment carries the session's mark.
+    "$BASH" "$here/session.sh" serve "$state" </dev/null >"$state/wineserver.log" 2>&1 &
+    echo $! >"$state/wineserver-watch.pid"
+    wait_until 60 serving_or_ended || die "the wineserver neither served nor ended within 60 s"
+    [ -f "$state/wineserver.ended" ] && { server_ended_report >&2; exit 1; }
+    return 0
+}
+
+serving_or_ended() {
+    local pid
+    [ -f "$state/wineserver.ended" ] || { pid=$(session_pid wineserver) && holds_lock "$pid"; }
+}
+
+# session.sh serve <state-dir>: runs the server and records its end (status, time).
+serve() {
+    LD_PRELOAD=$(cat "$state/guard") "$wineserver" -f -p &
+    echo $! >"$state/wineserver.pid"
+    local status=0
+    wait $! || status=$?
+    echo "$status $(date +%s)" >"$state/wineserver.ended"
+}
+
+# A wineserver takes one lock, the prefix's server lock (a POSIX lock on the lock file of its
+# folder under /tmp), and holds it while it serves.
+holds_lock() {
+    grep -Eq "^[0-9]+: POSIX +ADVISORY +WRITE +$1 " /proc/locks
+}
+
+# What is known of the end of the session's server.
+server_ended_report() {
+    local status='' at='' started meaning=''
+    started=$(cat "$state/wineserver.started" 2>/dev/null || echo 0)
+    [ -f "$state/wineserver.ended" ] && read -r status at <"$state/wineserver.ended"
+    if [ -z "$status" ]; then
+        echo "wine session: the session's wineserver has ended (no status recorded)"
+    else
+        [ "$status" = 2 ] &&
+            meaning=": another wineserver had taken the prefix's lock ($WINEPREFIX is served by a server this session did not start)"
+        echo "wine session: the session's wineserver ended $((at - started)) s after it" \
+            "was started, with exit status $status$meaning"
+    fi
+    echo "wine session: its log ($state/wineserver.log):"
+    sed 's/^/    /' "$state/wineserver.log" 2>/dev/null
+}
+
+# Exits when the session's server has gone: the first to find that out reports it and fails,
+# the later ones say in one line that they are skipped.
+require_server() {
+    session_pid wineserver >/dev/null && return 0
+    if mkdir "$state/wineserver-gone" 2>/dev/null; then
+        {
+            server_ended_report
+            echo "wine session: every later program of this session is skipped"
+        } >&2
+        exit 1
+    fi
+    echo "skipped: the session's wineserver has ended (said in full by the first test run after it)" >&2
+    exit 77
+}
+
 start_session() {
     local display=1
     while [ $# -gt 0 ]; do
@@ -218,17 +333,16 @@ start_session() {
     set_loader "$bits"
     guard="$preload/\$LIB/libcalquin_guard.so"
     stop_session
+    cat /proc/sys/kernel/random/uuid >"$state/mark"
     echo "$guard" >"$state/guard"
     : >"$state/wineboot.log"
     wine_environment
     check_guard
     make_prefix
+    link_fonts
     start_ports
     [ "$display" = 1 ] && start_display
-    # Emptied before the server starts: its own "loaded" line is what proves it carries the guard.
-    : >"$state/guard.log"
-    LD_PRELOAD=$guard "$wineserver" -f -p >"$state/wineserver.log" 2>&1 &
-    echo $! >"$state/wineserver.pid"
+    start_server
     guarded timeout 120 "$WINELOADER" wineboot >>"$state/wineboot.log" 2>&1 || die "wineboot failed"
     check_ports
     grep -q "^loaded pid=$(cat "$state/wineserver.pid") " "$state/guard.log" ||
@@ -257,7 +371,7 @@ run_program() {
     [ -f "$state/env" ] || die "no session is running in $state"
     # shellcheck disable=SC1091
     source "$state/env"
-    session_pid wineserver >/dev/null || die "the session's wineserver has ended"
+    require_server
     # The runner becomes `timeout`: signalling its PID ends the program too.
     LD_PRELOAD=$CALQUIN_GUARD exec timeout -k 5 "$limit" "$WINELOADER" "$@"
 }
@@ -274,6 +388,13 @@ run) run_program "$@" ;;
 port) point_port "$1" "$2" ;;
 device) readlink -f "$state/ports/com$1" ;;
 env) cat "$state/env" ;;
+serve) serve ;;
+alive)
+    [ -f "$state/env" ] || die "no session is running in $state"
+    # shellcheck disable=SC1091
+    source "$state/env"
+    require_server
+    ;;
 stop) stop_session ;;
 *) die "unknown command $command" ;;
 esac
