@@ -178,6 +178,24 @@ void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::du
     ExpectSilentLink(calculator);
 }
 
+// A wire held low keeps the link from reading idle before a packet: Cancel ends that wait after
+// a second, as any other, and without Cancel the limit does.
+void HeldWireBeforeAPacket(bool cancel) {
+    CalculatorThread calculator; // never runs: its end holds the RTS/CTS wire
+    calculator.Cable().calculator.Pull(kRtsCtsWire);
+    JobLink& link = calculator.PcLink();
+    const Clock::time_point start = Clock::now();
+    if (cancel)
+        link.RequestStop(LinkStop::Cancel);
+    SendLinkByte(link, kStopByte, ByteStart::PacketStart);
+    const Clock::duration waited = Clock::now() - start;
+    const Clock::duration limit = cancel ? Clock::duration(kLinkCancelGrace) : kLinkAnswerLimit;
+    EXPECT_EQ(link.Outcome(), cancel ? LinkOutcome::StopRequested : LinkOutcome::NoAnswer);
+    EXPECT_GE(waited, limit);
+    EXPECT_LT(waited, limit + kLateMargin);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+}
+
 // Closing ends a wait inside a packet at once too, long before the answer limit.
 void ClosingMidPacket() {
     CalculatorLinkOptions frozen = TestCalculatorLink();
@@ -313,6 +331,8 @@ TEST(LinkGiveUp, AWaitForAPersonLastsUntilTheJobIsStopped) {
             {"PC receiving, Closing inside a packet", ClosingMidPacket},
             {"Cancel while the calculator answers", CancelWhileAnswered},
             {"Closing is never withdrawn", ClosingIsNeverWithdrawn},
+            {"Cancel in the idle hold", [] { HeldWireBeforeAPacket(true); }},
+            {"the idle hold unanswered", [] { HeldWireBeforeAPacket(false); }},
         },
         kBatchLimit);
 }
