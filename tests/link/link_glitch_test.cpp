@@ -25,10 +25,13 @@ struct Exchange {
     std::uint64_t reads = 0;
 };
 
-// One byte each way against a calculator with its own defaults; the `nth` reading of the byte
-// (0: none) has the bits of `flip` turned over.
+// One byte each way against a calculator that counts a level once it has held for longer than
+// two line calls, so that a pull or a release the PC cut short on a wrong reading would go
+// unseen; the `nth` reading of the byte (0: none) has the bits of `flip` turned over.
 Exchange WithGlitch(bool pcSends, std::uint64_t nth, LinkLines flip) {
-    CalculatorThread calculator(CalculatorLinkOptions{}, std::chrono::seconds(10));
+    CalculatorLinkOptions options;
+    options.hold = 300us;
+    CalculatorThread calculator(options, std::chrono::seconds(10));
     VirtualLines& lines = calculator.PcLines();
     lines.SetCallTime(kAdapterCall, kAdapterJitter);
     Exchange result;
