@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(start.wall + std::chrono::seconds(seconds));
         link.RequestStop(LinkStop::Cancel);
     });
-    SendLinkByte(link, 0x05, ByteStart::PacketStart);
+    SendLinkByte(link, 0x05, ByteStart::PacketForAPerson);
     const Sample end = Take(lines);
     watcher.join();
     std::printf("A packet's first wait, nobody answering (%d s):\n", seconds);

@@ -22,11 +22,15 @@ LinkStop JobLink::CarriedStop() const {
 }
 
 void JobLink::Write(LinkLines lines) {
+    const ReportLateness::Clock::time_point began = ReportLateness::Clock::now();
     port.Lines().SetLinkLines(lines);
-    port.Lateness().NoteWrite(lines, ReportLateness::Clock::now());
+    const ReportLateness::Clock::time_point done = ReportLateness::Clock::now();
+    port.NoteCallTime(done - began);
+    port.Lateness().NoteWrite(lines, done);
 }
 
-LinkLines JobLink::Read() {
+LinkLines JobLink::Read(ReportLateness::Clock::time_point* began) {
+    *began = ReportLateness::Clock::now();
     LinkLines reading = kIdleReading;
     if (!port.Lines().ReadLinkLines(&reading)) {
         const bool first = !GivenUp();
@@ -37,6 +41,6 @@ LinkLines JobLink::Read() {
     }
     ReportLateness& lateness = port.Lateness();
     if (lateness.AwaitsPull())
-        lateness.NoteReading(reading, ReportLateness::Clock::now());
+        lateness.NoteReading(reading, *began);
     return reading;
 }

@@ -43,14 +43,23 @@ class JobLink {
     // What the next job on the port inherits: a Closing, never a Cancel.
     LinkStop CarriedStop() const;
 
-    // The job's line calls. A write is noted for the port's report lateness; a read that fails
-    // gives the link up (the user is told the first time) and reads as the idle link.
+    // The job's line calls. A write is noted for the port's report lateness and call time; a
+    // read that fails gives the link up (the user is told the first time) and reads as the idle
+    // link. A reading is judged by the time its read began (*began): whatever kept the program
+    // from judging it sooner, the lines it shows are no older than the port's lateness then.
     void Write(LinkLines lines);
-    LinkLines Read();
+    LinkLines Read(ReportLateness::Clock::time_point* began);
+    LinkLines Read() {
+        ReportLateness::Clock::time_point began;
+        return Read(&began);
+    }
 
     // Payload bytes sent since the job began, resends included. The packet layer adds to it;
     // a backup the calculator took sets it back to 0, so that its batch ends without an EOT.
     std::uint32_t bytesSent = 0;
+    // Whether a packet has gone out in this job: only the first may wait for a person (the
+    // calculator not yet in receive mode). The packet layer's.
+    bool packetSent = false;
 
     // The byte layer's state between bytes (job thread only).
     struct ByteLayerState {

@@ -3,37 +3,64 @@
 #include "link/link_wait.h"
 
 namespace {
-bool BothLow(LinkLines reading) {
+using Clock = ReportLateness::Clock;
+
+bool BothLow(LinkLines reading, Clock::time_point) {
     return reading == kBothLowReading;
 }
 
 struct WireHigh {
     Wire wire;
-    bool operator()(LinkLines reading) const { return IsHigh(reading, wire); }
+    bool operator()(LinkLines reading, Clock::time_point) const { return IsHigh(reading, wire); }
 };
 
-WaitKind FirstWait(bool packetStart) {
-    return packetStart ? WaitKind::PacketStart : WaitKind::Answer;
+WaitKind FirstWait(ByteStart start) {
+    return start == ByteStart::PacketForAPerson ? WaitKind::Person : WaitKind::Answer;
 }
 
-// The calculator's next bit. A port that reports late may still show the reading that ended the
-// PC's last acknowledgement: the same reading counts as a bit on that wire (the calculator's
-// next bit may well be there) once it has lasted longer than a report can be late. Any other
-// reading shows that the release has been reported.
-class NextBit {
+// The release of the calculator's acknowledgement on `ack`. After the last bit of a packet the
+// calculator answers, that wire may instead carry its first bit (answerNext): a reading begun
+// once the acknowledgement cannot last any more, the port's lateness included, that still shows
+// the wire low is that bit.
+class AckReleased {
   public:
-    explicit NextBit(JobLink& link) : link(link) {}
-    bool operator()(LinkLines reading) {
-        LinkLines& lateAck = link.byteState.lateAck;
-        if (lateAck == kIdleReading || reading != lateAck) {
-            lateAck = kIdleReading;
-            return reading != kIdleReading;
-        }
-        return !link.ThePort().Lateness().MayBeStale(ReportLateness::Clock::now());
+    AckReleased(JobLink& link, Wire ack, bool answerNext)
+        : link(link), ack(ack), answerNext(answerNext && ack == Wire::DtrDsr) {}
+    bool operator()(LinkLines reading, Clock::time_point at) const {
+        if (IsHigh(reading, ack))
+            return true;
+        return answerNext && reading == OnlyLow(Wire::DtrDsr) &&
+               !link.ThePort().Lateness().MayBeStale(at, kLinkAckLongest);
     }
 
   private:
     JobLink& link;
+    Wire ack;
+    bool answerNext;
+};
+
+// The calculator's next bit. A port that reports late may still show the reading that ended the
+// PC's last acknowledgement: the same reading counts as a bit on that wire (the calculator's
+// next bit may well be there) once it has lasted longer than a report can be late. Two other
+// readings in a row show that the release has been reported (one may be a glitch).
+class NextBit {
+  public:
+    explicit NextBit(JobLink& link) : link(link) {}
+    bool operator()(LinkLines reading, Clock::time_point at) {
+        LinkLines& lateAck = link.byteState.lateAck;
+        if (lateAck == kIdleReading || reading != lateAck) {
+            if (otherBefore)
+                lateAck = kIdleReading;
+            otherBefore = true;
+            return reading != kIdleReading;
+        }
+        otherBefore = false;
+        return !link.ThePort().Lateness().MayBeStale(at);
+    }
+
+  private:
+    JobLink& link;
+    bool otherBefore = false;
 };
 
 // A packet the PC sends starts on a link that has read idle for a while: the calculator may
@@ -50,40 +77,44 @@ bool StartPacket(JobLink& link) {
 }
 } // namespace
 
-void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start) {
+void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start, ByteEnd end) {
     if (link.GivenUp())
         return;
-    bool packetStart = start == ByteStart::PacketStart;
-    if (packetStart && !StartPacket(link))
+    if (start != ByteStart::InPacket && !StartPacket(link))
         return;
     link.byteState.lateAck = kIdleReading;
+    WaitKind firstWait = FirstWait(start);
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit, byte >>= 1) {
         // A 1 pulls the DTR/DSR wire, a 0 the RTS/CTS wire; the calculator acknowledges on the
         // other one.
         const Wire signal = (byte & 1) ? Wire::DtrDsr : Wire::RtsCts;
+        const Wire ack = OtherWire(signal);
         link.Write(PullOnly(signal));
-        if (!AwaitLines(link, FirstWait(packetStart), BothLow, &reading))
+        if (!AwaitLines(link, firstWait, BothLow, &reading))
             return;
-        packetStart = false;
+        firstWait = WaitKind::Answer;
         link.Write(kReleaseBoth);
         // Only the acknowledgement's release is awaited: a calculator that has turned round may
         // already pull its first bit on the other wire.
-        if (!AwaitLines(link, WaitKind::AckRelease, WireHigh{OtherWire(signal)}, &reading))
+        const AckReleased released(link, ack, end == ByteEnd::AnswerNext && bit == 7);
+        if (!AwaitLines(link, WaitKind::AckRelease, released, &reading))
             return;
+        if (!IsHigh(reading, ack))
+            link.byteState.lateAck = reading; // the answer's first bit, taken as it stands
     }
 }
 
 std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
     if (link.GivenUp())
         return 0;
-    bool packetStart = start == ByteStart::PacketStart;
+    WaitKind firstWait = FirstWait(start);
     std::uint8_t value = 0;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit) {
-        if (!AwaitLines(link, FirstWait(packetStart), NextBit(link), &reading))
+        if (!AwaitLines(link, firstWait, NextBit(link), &reading))
             return 0;
-        packetStart = false;
+        firstWait = WaitKind::Answer;
         // The calculator pulls the DTR/DSR wire for a 1, the RTS/CTS wire (or both) for a 0;
         // the PC acknowledges on the other wire and waits for the calculator's to be released.
         const Wire signal = reading == OnlyLow(Wire::DtrDsr) ? Wire::DtrDsr : Wire::RtsCts;

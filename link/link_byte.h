@@ -6,9 +6,25 @@
 
 #include <cstdint>
 
-// Whether the byte is the first of a packet: its first wait may last as long as a person needs,
-// and a packet the PC sends waits for the idle link first (AwaitIdleLink).
-enum class ByteStart { InPacket, PacketStart };
+enum class ByteStart {
+    InPacket,
+    // A packet's first byte: a packet the PC sends waits for the idle link first
+    // (AwaitIdleLink).
+    PacketStart,
+    // The same, and its first wait may last as long as a person needs: the job's first packet,
+    // the calculator's answer to a variable header (it may show a prompt).
+    PacketForAPerson,
+};
 
-void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start = ByteStart::InPacket);
+enum class ByteEnd {
+    InPacket,
+    // The last byte of a packet the PC sends that the calculator answers. Its packets start with
+    // the machine byte 0x85, whose first bit is a 1 on the DTR/DSR wire: that wire held low
+    // after the PC's last bit for longer than an acknowledgement can last is that first bit,
+    // whether or not its release was seen in between.
+    AnswerNext,
+};
+
+void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start = ByteStart::InPacket,
+                  ByteEnd end = ByteEnd::InPacket);
 std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start = ByteStart::InPacket);

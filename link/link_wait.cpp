@@ -5,14 +5,11 @@
 namespace {
 using Clock = LineWait::Clock;
 
-// Reading the clock costs more than a line read on some systems; look at it every few polls.
-constexpr unsigned kPollsPerClockCheck = 16;
-
 // Both wires low while the PC pulls neither is the calculator's error signal; but a port that
 // reports late still shows both low for a while after the PC has let go of its wire, as they
-// were while it held it against the calculator's acknowledgement. Any other reading of the wait
-// shows the port has caught up; until then the signal must also last this long, since the
-// first pulls of a job may not yet have shown how late the port reports.
+// were while it held it against the calculator's acknowledgement. Readings other than both low
+// show the port has caught up; until then the signal must also last this long, since the first
+// pulls of a job may not yet have shown how late the port reports.
 constexpr std::chrono::milliseconds kErrorSignalWait{20};
 
 // The shortest sleep the system gives: about 1 ms under Linux and Wine, one timer tick
@@ -25,31 +22,32 @@ bool WatchesErrorSignal(WaitKind kind) {
     return kind == WaitKind::AckRelease || kind == WaitKind::IdleLink;
 }
 
-// The reason to give the wait up after `waited`, or Running to go on.
+// The reason to give the wait up once a reading begun `waited` after its start has not ended
+// it, or Running to go on. Cancel gives up a calculator that has not answered for a while.
 LinkOutcome GiveUpReason(WaitKind kind, LinkStop stop, Clock::duration waited) {
     if (stop == LinkStop::Closing)
         return LinkOutcome::StopRequested;
-    if (kind == WaitKind::PacketStart)
-        return stop == LinkStop::Cancel && waited >= kLinkCancelGrace ? LinkOutcome::StopRequested
-                                                                      : LinkOutcome::Running;
-    return waited >= kLinkAnswerLimit ? LinkOutcome::NoAnswer : LinkOutcome::Running;
+    if (stop == LinkStop::Cancel && waited >= kLinkCancelGrace)
+        return LinkOutcome::StopRequested;
+    if (kind != WaitKind::Person && waited >= kLinkAnswerLimit)
+        return LinkOutcome::NoAnswer;
+    return LinkOutcome::Running;
 }
 
 // The hold is timed from one idle reading to a later one.
 class IdleHeld {
   public:
-    bool operator()(LinkLines reading) {
-        const Clock::time_point now = Clock::now();
+    bool operator()(LinkLines reading, Clock::time_point at) {
         if (reading != kIdleReading) {
             idle = false;
             return false;
         }
         if (!idle) {
             idle = true;
-            since = now;
+            since = at;
             return false;
         }
-        return now - since >= kLinkIdleHold;
+        return at - since >= kLinkIdleHold;
     }
 
   private:
@@ -60,36 +58,42 @@ class IdleHeld {
 
 LineWait::LineWait(JobLink& link, WaitKind kind) : link(link), kind(kind), start(Clock::now()) {}
 
-bool LineWait::Poll(LinkLines* reading) {
-    if (polls > 0 && !GoOn())
+bool LineWait::Next(TimedReading* reading) {
+    if (read && !GoOn())
         return false;
-    ++polls;
-    *reading = link.Read();
+    read = true;
+    reading->lines = link.Read(&reading->at);
+    lastRead = reading->at;
     return !link.GivenUp() && !(WatchesErrorSignal(kind) && ErrorSignalSeen(*reading));
 }
 
 bool LineWait::GoOn() {
-    if (kind != WaitKind::IdleLink && !sleeping && polls % kPollsPerClockCheck != 0)
-        return true;
-    const Clock::duration waited = Clock::now() - start;
+    const Clock::duration waited = lastRead - start;
     const LinkOutcome reason = GiveUpReason(kind, link.StopRequest(), waited);
     if (reason != LinkOutcome::Running) {
         link.GiveUp(reason);
         return false;
     }
-    sleeping = kind == WaitKind::PacketStart && waited >= kLinkSleepAfter;
-    if (sleeping)
+    if (kind == WaitKind::Person && waited >= kLinkSleepAfter)
         PauseBetweenPolls();
     return true;
 }
 
-bool LineWait::ErrorSignalSeen(LinkLines reading) {
-    if (reading != kBothLowReading) {
-        caughtUp = true;
+bool LineWait::ErrorSignalSeen(const TimedReading& reading) {
+    const bool bothLow = reading.lines == kBothLowReading;
+    if (!bothLow) {
+        caughtUp = caughtUp || !lastBothLow;
+        lastBothLow = false;
+        signalSeen = false;
         return false;
     }
-    if (!caughtUp && link.ThePort().Lateness().MayBeStale(Clock::now(), kErrorSignalWait))
+    lastBothLow = true;
+    if (!caughtUp && link.ThePort().Lateness().MayBeStale(reading.at, kErrorSignalWait))
         return false;
+    if (!signalSeen) {
+        signalSeen = true;
+        return false;
+    }
     link.GiveUp(LinkOutcome::NoAnswer);
     return true;
 }

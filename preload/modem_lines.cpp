@@ -2,6 +2,9 @@
 // descriptor of the device named by CALQUIN_CABLE_DEVICE (told by its device number, since
 // wineserver opens the device and hands the descriptor over) drive the PC end of the
 // shared-memory cable in the file named by CALQUIN_CABLE. Every other ioctl passes through.
+// With CALQUIN_CABLE_REPORT_US set, the device acts as a USB serial adapter under Windows: each
+// write lasts CALQUIN_CABLE_WRITE_US (default 1000), and a status read returns the lines as the
+// adapter's last report gave them, made once per that many microseconds.
 #include "preload/path_guard.h"
 #include "preload/real_function.h"
 #include "sim/shared_cable.h"
@@ -15,6 +18,7 @@
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -22,7 +26,17 @@ struct CableDevice {
     bool configured = false; // CALQUIN_CABLE_DEVICE names a character device
     dev_t device = 0;
     VirtualCable* cable = nullptr;
+    std::uint64_t reportPeriod = 0; // nanoseconds; 0: reads look at the wires
+    std::uint64_t writeTime = 0;
+    // The last report (the program's link thread only).
+    std::uint64_t nextReport = 0;
+    std::uint8_t reported = 3;
 };
+
+std::uint64_t MicrosecondsFrom(const char* name, std::uint64_t otherwise) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoull(value, nullptr, 10) : otherwise;
+}
 
 CableDevice cableDevice;
 pthread_once_t cableDeviceOnce = PTHREAD_ONCE_INIT;
@@ -37,6 +51,9 @@ void FindCableDevice() {
     cableDevice.configured = true;
     if (cablePath && *cablePath)
         cableDevice.cable = MapSharedCable(cablePath, false);
+    cableDevice.reportPeriod = MicrosecondsFrom("CALQUIN_CABLE_REPORT_US", 0) * 1000u;
+    if (cableDevice.reportPeriod > 0)
+        cableDevice.writeTime = MicrosecondsFrom("CALQUIN_CABLE_WRITE_US", 1000) * 1000u;
     GuardLog(cableDevice.cable ? "cable" : "no-cable", "ioctl", devicePath);
 }
 
@@ -60,12 +77,30 @@ int Outputs(const VirtualCable& cable) {
 }
 
 void WriteOutputs(VirtualCable& cable, int bits) {
+    if (cableDevice.writeTime > 0) {
+        const timespec pause{static_cast<time_t>(cableDevice.writeTime / 1000000000u),
+                             static_cast<long>(cableDevice.writeTime % 1000000000u)};
+        nanosleep(&pause, nullptr);
+    }
     cable.WritePcLines(
         static_cast<std::uint8_t>(((bits & TIOCM_DTR) ? 1 : 0) | ((bits & TIOCM_RTS) ? 2 : 0)));
 }
 
+// The lines as the adapter's last report gave them.
+std::uint8_t ReportedLines(const VirtualCable& cable) {
+    const std::uint64_t period = cableDevice.reportPeriod;
+    if (period == 0)
+        return cable.ReadPcLines();
+    const std::uint64_t now = CableClockNow();
+    if (now >= cableDevice.nextReport) {
+        cableDevice.reported = cable.ReadPcLines();
+        cableDevice.nextReport = now + period - (now - cableDevice.nextReport) % period;
+    }
+    return cableDevice.reported;
+}
+
 int ReadStatus(const VirtualCable& cable) {
-    std::uint8_t lines = cable.ReadPcLines();
+    std::uint8_t lines = ReportedLines(cable);
     return Outputs(cable) | ((lines & 1) ? TIOCM_CTS : 0) | ((lines & 2) ? TIOCM_DSR : 0);
 }
 

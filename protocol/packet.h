@@ -6,6 +6,8 @@
 //   SendAck, SendEndOfTransmission
 //
 // Each takes the job's link (link/job_link.h) and returns at once once it has been given up.
+// Only the job's first packet and the answers to a variable header may wait for a person; every
+// other wait gives up within the link's limit.
 // Called by the file sender and the jobs (transfer/); calls the byte layer (link/link_byte.h),
 // adds to the link's bytesSent, and tells the job's events (ui/job_events.h) the variable's name
 // and the data's progress.
@@ -26,10 +28,13 @@ constexpr std::uint8_t EOT = 0x92;
 void SendPacket(JobLink& link, std::uint8_t command, const std::uint8_t* block, bool waitForAck);
 // `packet` is the four header bytes followed by the payload; the checksum is added here.
 void SendRawPacket(JobLink& link, const std::uint8_t* packet, bool waitForAck);
-// A four-byte reply; its command.
+// A four-byte reply; its command. A reply whose machine byte is not the calculator's (0x85) is
+// not taken for one: the next one is awaited, within the limit.
 std::uint8_t ReadReply(JobLink& link);
 // The answer to a variable header: its command, or for a SKIP its reason byte, in which case
-// `declined` is set (a SKIP's reason may equal any command, CTS included).
+// `declined` is set (a SKIP's reason may equal any command, CTS included). Its first wait, as
+// that of the calculator's answer to the header itself, may last as long as a person needs (a
+// prompt on the calculator).
 std::uint8_t ReadVariableReply(JobLink& link, bool* declined);
 void SendAck(JobLink& link);
 void SendEndOfTransmission(JobLink& link);

@@ -129,9 +129,9 @@ void AnswersLate(bool pcSends) {
     });
     JobLink& link = calculator.PcLink();
     if (pcSends) {
-        SendLinkByte(link, 0x96, ByteStart::PacketStart);
+        SendLinkByte(link, 0x96, ByteStart::PacketForAPerson);
     } else {
-        EXPECT_EQ(ReceiveLinkByte(link, ByteStart::PacketStart), 0x96);
+        EXPECT_EQ(ReceiveLinkByte(link, ByteStart::PacketForAPerson), 0x96);
     }
     EXPECT_GE(Clock::now() - start, delay);
     EXPECT_EQ(link.Outcome(), LinkOutcome::Running);
@@ -142,7 +142,7 @@ void AnswersLate(bool pcSends) {
     }
 }
 
-// A stop requested `after` the packet's first wait began, on a calculator that never answers;
+// A stop requested `after` a wait for a person began, on a calculator that never answers;
 // the wait must end within [earliest, latest] of its start.
 // The stop and the wait it ends are timed from one instant: a requester thread that starts late
 // must not make the wait look shorter than the delay it was given.
@@ -164,7 +164,7 @@ void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::du
         link.RequestStop(stop);
     else
         requester = RequestStopAt(link, start + after, stop);
-    pcSends ? Send(link, ByteStart::PacketStart) : Receive(link, ByteStart::PacketStart);
+    pcSends ? Send(link, ByteStart::PacketForAPerson) : Receive(link, ByteStart::PacketForAPerson);
     const Clock::duration waited = Clock::now() - start;
     if (requester.joinable())
         requester.join();
@@ -176,6 +176,24 @@ void StopRequested(bool pcSends, LinkStop stop, Clock::duration after, Clock::du
               pcSends ? (Writes{3, (kStopByte & 1) ? 2 : 1, 3}) : Writes{3});
     EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
     ExpectSilentLink(calculator);
+}
+
+// A wire held low keeps the link from reading idle before a packet: Cancel ends that wait after
+// a second, as any other, and without Cancel the limit does.
+void HeldWireBeforeAPacket(bool cancel) {
+    CalculatorThread calculator; // never runs: its end holds the RTS/CTS wire
+    calculator.Cable().calculator.Pull(kRtsCtsWire);
+    JobLink& link = calculator.PcLink();
+    const Clock::time_point start = Clock::now();
+    if (cancel)
+        link.RequestStop(LinkStop::Cancel);
+    SendLinkByte(link, kStopByte, ByteStart::PacketStart);
+    const Clock::duration waited = Clock::now() - start;
+    const Clock::duration limit = cancel ? Clock::duration(kLinkCancelGrace) : kLinkAnswerLimit;
+    EXPECT_EQ(link.Outcome(), cancel ? LinkOutcome::StopRequested : LinkOutcome::NoAnswer);
+    EXPECT_GE(waited, limit);
+    EXPECT_LT(waited, limit + kLateMargin);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
 }
 
 // Closing ends a wait inside a packet at once too, long before the answer limit.
@@ -234,8 +252,20 @@ void AnswersAtOnce(CalculatorThread& calculator, std::uint8_t answer) {
     });
 }
 
-// An answer that starts on the same wire (0x42 starts with a 0): nothing shows the
-// acknowledgement released, and the PC gives up rather than hang.
+// An answer that starts on the same wire: nothing shows the acknowledgement released. Inside a
+// packet the PC gives up rather than hang (0x42 starts with a 0, on the wire of the last
+// acknowledgement of kStopByte); after a packet's last byte (0x43 ends with a 0, acknowledged on
+// the DTR/DSR wire), where the calculator's answer is due, the wire held long is the first bit
+// of its machine byte.
+void ZeroTurnaroundOnTheSameWireAtAPacketsEnd() {
+    CalculatorThread calculator(Hasty());
+    AnswersAtOnce(calculator, 0x85);
+    SendLinkByte(calculator.PcLink(), 0x43, ByteStart::InPacket, ByteEnd::AnswerNext);
+    EXPECT_EQ(ReceiveLinkByte(calculator.PcLink()), 0x85);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::Running);
+    ASSERT_TRUE(calculator.Join());
+}
+
 void ZeroTurnaroundOnTheSameWire() {
     CalculatorThread calculator(Hasty());
     AnswersAtOnce(calculator, 0x42);
@@ -281,7 +311,7 @@ TEST(LinkGiveUp, ACalculatorThatStopsAtAnyBitIsGivenUpAfterTheLimit) {
     RunScenariosInParallel(StopScenarios(), kBatchLimit);
 }
 
-TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
+TEST(LinkGiveUp, AWaitForAPersonLastsUntilTheJobIsStopped) {
     const auto grace = kLinkCancelGrace;
     RunScenariosInParallel(
         {
@@ -301,12 +331,18 @@ TEST(LinkGiveUp, APacketsFirstWaitLastsUntilTheJobIsStopped) {
             {"PC receiving, Closing inside a packet", ClosingMidPacket},
             {"Cancel while the calculator answers", CancelWhileAnswered},
             {"Closing is never withdrawn", ClosingIsNeverWithdrawn},
+            {"Cancel in the idle hold", [] { HeldWireBeforeAPacket(true); }},
+            {"the idle hold unanswered", [] { HeldWireBeforeAPacket(false); }},
         },
         kBatchLimit);
 }
 
 TEST(LinkGiveUp, AZeroTurnaroundOnTheSameWireIsGivenUpRatherThanHang) {
     ZeroTurnaroundOnTheSameWire();
+}
+
+TEST(LinkByte, AZeroTurnaroundOnTheSameWireGoesOnAtAPacketsEnd) {
+    ZeroTurnaroundOnTheSameWireAtAPacketsEnd();
 }
 
 TEST(LinkByte, AZeroTurnaroundOnTheOtherWireGoesOn) {

@@ -42,16 +42,43 @@ TEST(ReportLateness, APortThatShowsEachPullAtItsFirstReadingIsNeverStaleHoweverS
     EXPECT_FALSE(lateness.MayBeStale(At(6000us + 20000us), 20ms));
 }
 
-TEST(ReportLateness, AReadingMayBeStaleForTwiceTheLongestDelayAndTwoMillisecondsMore) {
+TEST(ReportLateness, AReadingMayBeStaleForTwiceTheLagProvenAndTwoMillisecondsMore) {
     ReportLateness lateness;
-    PullShownAt(lateness, kPullDtrDsr, 0us, 16000us); // one latency timer of 16 ms
-    EXPECT_EQ(lateness.LearntLag(), 16ms);
-    PullShownAt(lateness, kPullRtsCts, 20000us, 24000us); // a shorter one lowers nothing
-    EXPECT_EQ(lateness.LearntLag(), 16ms);
+    // One latency timer of 16 ms: the last reading that did not show the pull began 15.9 ms
+    // after it, which the port has proven.
+    PullShownAt(lateness, kPullDtrDsr, 0us, 16000us);
+    EXPECT_EQ(lateness.LearntLag(), 15900us);
+    PullShownAt(lateness, kPullRtsCts, 20000us, 24000us); // a shorter one lowers nothing yet
+    EXPECT_EQ(lateness.LearntLag(), 15900us);
     lateness.NoteWrite(kReleaseBoth, At(30000us));
-    EXPECT_TRUE(lateness.MayBeStale(At(30000us + 33999us)));
-    EXPECT_FALSE(lateness.MayBeStale(At(30000us + 34000us)));
-    EXPECT_TRUE(lateness.MayBeStale(At(30000us + 53999us), 20ms));
+    EXPECT_TRUE(lateness.MayBeStale(At(30000us + 33799us)));
+    EXPECT_FALSE(lateness.MayBeStale(At(30000us + 33800us)));
+    EXPECT_TRUE(lateness.MayBeStale(At(30000us + 53799us), 20ms));
+}
+
+// The program held off the processor is not the port reporting late: only readings that did
+// not show the pull, by the time their read began, prove anything.
+TEST(ReportLateness, TheProgramsOwnStallsTeachNothing) {
+    ReportLateness lateness;
+    lateness.NoteWrite(kPullRtsCts, At(0us));
+    lateness.NoteReading(OnlyLow(Wire::RtsCts), At(50000us)); // began 50 ms late, shows it
+    EXPECT_EQ(lateness.LearntLag(), Clock::duration::zero());
+    lateness.NoteWrite(kPullDtrDsr, At(60000us));
+    lateness.NoteReading(kIdleReading, At(60100us));           // not yet shown
+    lateness.NoteReading(OnlyLow(Wire::DtrDsr), At(120000us)); // after a 60 ms stall
+    EXPECT_EQ(lateness.LearntLag(), 100us);
+}
+
+TEST(ReportLateness, TheLagFollowsThePortDownAfterTwoBytesOfPulls) {
+    ReportLateness lateness;
+    PullShownAt(lateness, kPullRtsCts, 0us, 40000us);
+    ASSERT_EQ(lateness.LearntLag(), 39900us);
+    std::chrono::microseconds t = 50000us;
+    for (std::size_t pull = 1; pull < ReportLateness::kKept; ++pull, t += 5000us)
+        PullShownAt(lateness, kPullDtrDsr, t, t + 1000us);
+    EXPECT_EQ(lateness.LearntLag(), 39900us); // still among the last ones kept
+    PullShownAt(lateness, kPullDtrDsr, t, t + 1000us);
+    EXPECT_EQ(lateness.LearntLag(), 900us);
 }
 
 TEST(ReportLateness, OnlyAReadingThatShowsThePulledWireLowEndsTheWaitForIt) {
@@ -62,16 +89,16 @@ TEST(ReportLateness, OnlyAReadingThatShowsThePulledWireLowEndsTheWaitForIt) {
     EXPECT_TRUE(lateness.AwaitsPull());
     lateness.NoteReading(kBothLowReading, At(3000us));
     EXPECT_FALSE(lateness.AwaitsPull());
-    EXPECT_EQ(lateness.LearntLag(), 3ms);
+    EXPECT_EQ(lateness.LearntLag(), 100us);
     // Readings after it teach nothing more.
-    lateness.NoteReading(kBothLowReading, At(90000us));
-    EXPECT_EQ(lateness.LearntLag(), 3ms);
+    lateness.NoteReading(kIdleReading, At(90000us));
+    EXPECT_EQ(lateness.LearntLag(), 100us);
 }
 
 TEST(ReportLateness, ANewJobForgetsWhatWasLearnt) {
     ReportLateness lateness;
     PullShownAt(lateness, kPullRtsCts, 0us, 8000us);
-    ASSERT_EQ(lateness.LearntLag(), 8ms);
+    ASSERT_EQ(lateness.LearntLag(), 7900us);
     lateness.Forget();
     lateness.NoteWrite(kReleaseBoth, At(10000us));
     EXPECT_FALSE(lateness.MayBeStale(At(10001us)));

@@ -1,5 +1,6 @@
 // The packets on the link, byte for byte, against a scripted calculator at the far end of the
 // virtual cable.
+#include "link/link_wait.h"
 #include "protocol/packet.h"
 #include "tests/protocol/peer.h"
 #include "tests/support/calculator_thread.h"
@@ -68,11 +69,11 @@ TEST_F(PacketTest, EmptyBlockIsFourBytesWithoutChecksumOrProgress) {
     EXPECT_EQ(calculator.PcLink().bytesSent, 0u);
 }
 
-// Only a reply's second byte decides: 56 5A 00 00 is no ACK, 00 56 34 12 is one, and its length
-// field brings no payload read after it.
+// A reply's command decides: 85 5A 00 00 is no ACK, 85 56 34 12 is one, and its length field
+// brings no payload read after it.
 TEST_F(PacketTest, ResendsUntilTheReplyCommandIsAckAndResendsTheSamePacket) {
     const Bytes block = LengthBlock({0x10, 0x20, 0x30});
-    Answer({{0x56, 0x5A, 0x00, 0x00}, {0x00, 0x56, 0x34, 0x12}, {}});
+    Answer({{0x85, 0x5A, 0x00, 0x00}, {0x85, 0x56, 0x34, 0x12}, {}});
     SendPacket(calculator.PcLink(), DATA, block.data(), true);
     EXPECT_EQ(calculator.PcLink().bytesSent, 6u);
     SendAck(calculator.PcLink());
@@ -83,6 +84,28 @@ TEST_F(PacketTest, ResendsUntilTheReplyCommandIsAckAndResendsTheSamePacket) {
     EXPECT_EQ(packets[1], packet);
     EXPECT_EQ(packets[2], (Bytes{0x05, 0x56, 0x00, 0x00}));
     EXPECT_FALSE(calculator.PcLink().GivenUp());
+}
+
+// A reply whose machine byte is not the calculator's (here 0x0A: its 0x85 read one bit late) is
+// not taken for a reply: the PC goes on waiting for a proper one, and without one gives up
+// within the limit as not answering.
+TEST_F(PacketTest, AReplyIsTakenOnlyWithTheCalculatorsMachineByte) {
+    const Bytes block = LengthBlock({0x42});
+    calculator.Run([this](CalculatorLink& link) {
+        Bytes bytes;
+        if (ReceivePacketBytes(link, &bytes) && SendBytes(link, {0x0A, 0x56, 0x00, 0x00}) &&
+            SendBytes(link, {0x85, 0x56, 0x00, 0x00}) && ReceivePacketBytes(link, &bytes))
+            SendBytes(link, {0x0A, 0x56, 0x00, 0x00});
+        received = {bytes};
+    });
+    SendPacket(calculator.PcLink(), DATA, block.data(), true);
+    EXPECT_FALSE(calculator.PcLink().GivenUp());
+    const auto start = std::chrono::steady_clock::now();
+    SendPacket(calculator.PcLink(), DATA, block.data(), true);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::NoAnswer);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kLinkAnswerLimit);
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(calculator.PcLink().bytesSent, 2u); // each packet went out once
 }
 
 TEST_F(PacketTest, RawPacketGetsItsChecksumAndNoDisplay) {

@@ -35,10 +35,56 @@ LinkLines VirtualLines::Reported(LinkLines lines) {
     return reported;
 }
 
+namespace {
+// A small generator of the job's thread's own: the same run of calls each time.
+std::uint32_t NextRandom(std::uint32_t& state) {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+}
+
+// Until `until`: a nap for most of a long wait, then spinning, so that a call lasts as long as
+// it should also when naps overshoot.
+void WaitUntil(std::chrono::steady_clock::time_point until) {
+    constexpr auto kSpinLast = std::chrono::microseconds(60);
+    const auto now = std::chrono::steady_clock::now();
+    if (until - now > kSpinLast)
+        ShortNap(until - now - kSpinLast);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+} // namespace
+
 void VirtualLines::TakeCallTime() {
     std::chrono::microseconds::rep time = callTime.load();
-    if (time > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(time));
+    if (time <= 0)
+        return;
+    const std::chrono::microseconds::rep jitter = callJitter.load();
+    if (jitter > 0)
+        time += static_cast<std::chrono::microseconds::rep>(NextRandom(random) % (jitter + 1));
+    WaitUntil(Clock::now() + std::chrono::microseconds(time));
+}
+
+void VirtualLines::GlitchRead(std::uint64_t nth, LinkLines flip) {
+    glitchFlip = flip;
+    glitchAt = readCount.load() + nth;
+}
+
+void VirtualLines::StallAfterWrite(std::uint64_t nth, std::chrono::microseconds duration) {
+    stallWriteFor = duration.count();
+    stallWriteAt = writeCount.load() + nth;
+}
+
+void VirtualLines::Stall(std::chrono::microseconds duration) {
+    ++stallCount;
+    std::this_thread::sleep_for(duration);
+    lastStall = Clock::now();
+}
+
+void VirtualLines::MayStall(unsigned oneIn) {
+    if (oneIn == 0 || NextRandom(random) % oneIn != 0 || Clock::now() - lastStall < stalls.spacing)
+        return;
+    const auto range = (stalls.longest - stalls.shortest).count() + 1;
+    Stall(stalls.shortest + std::chrono::milliseconds(NextRandom(random) % range));
 }
 
 std::vector<LinkLines> VirtualLines::RecordedWrites() {
@@ -64,6 +110,10 @@ void VirtualLines::SetLinkLines(LinkLines lines) {
         writes.push_back(lines & 3);
     }
     cable.WritePcLines(lines);
+    if (writeCount.load() == stallWriteAt.load())
+        Stall(std::chrono::microseconds(stallWriteFor.load()));
+    if ((lines & 3) == 3)
+        MayStall(stalls.releases);
 }
 
 bool VirtualLines::ReadLinkLines(LinkLines* lines) {
@@ -72,11 +122,19 @@ bool VirtualLines::ReadLinkLines(LinkLines* lines) {
         TakeCallTime();
     const bool read = !failReads;
     *lines = read ? Reported(cable.ReadPcLines()) : 3;
+    if (readCount.load() == glitchAt.load())
+        *lines = static_cast<LinkLines>((*lines ^ glitchFlip.load()) & 3);
     NapWhileUnchanged(*lines);
     lastReading = *lines;
+    MayStall(stalls.reads);
     return read;
 }
 
 void VirtualLines::TellStatusReadFailure(JobEvents& events) {
     events.Message(MessageKind::PortError, "There was an error calling GetCommModemStatus");
+}
+
+void VirtualLines::Model(const AdapterModel& adapter) {
+    SetCallTime(adapter.callTime, adapter.jitter);
+    SetReportPeriod(adapter.reportPeriod);
 }

@@ -1,12 +1,7 @@
 #include "tests/transfer/simulated_link.h"
 
-namespace {
-constexpr std::chrono::seconds kSessionLimit{20};
-}
-
-SimulatedLink::SimulatedLink(Ti85Options options)
-    : deadline(std::chrono::steady_clock::now() + kSessionLimit),
-      cable(std::make_unique<VirtualCable>()) {
+SimulatedLink::SimulatedLink(Ti85Options options, std::chrono::seconds limit)
+    : deadline(std::chrono::steady_clock::now() + limit), cable(std::make_unique<VirtualCable>()) {
     options.link.deadline = deadline;
     calculator = std::make_unique<SimulatedTi85>(*cable, options);
     pc = std::make_unique<TestPc>(*cable);

@@ -12,7 +12,9 @@
 
 class SimulatedLink {
   public:
-    explicit SimulatedLink(Ti85Options options = TestTi85());
+    // The calculator gives up at `limit` from now.
+    explicit SimulatedLink(Ti85Options options = TestTi85(),
+                           std::chrono::seconds limit = std::chrono::seconds(20));
     ~SimulatedLink(); // stops the calculator
 
     SimulatedTi85& Calculator() { return *calculator; }

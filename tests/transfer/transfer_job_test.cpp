@@ -1,6 +1,9 @@
 #include "transfer/transfer_job.h"
 
+#include "link/link_wait.h"
 #include "protocol/packet.h"
+#include "tests/support/link_watchdog.h"
+#include "tests/support/parallel_scenarios.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
@@ -122,19 +125,32 @@ TEST(TransferJob, ResendBeforeAnythingWasSentIsAnOpenFailure) {
     EXPECT_EQ(link.Calculator().Link().ByteCount(), 0);
 }
 
-TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
+// The cable pulled at link byte `byte`: inside the first file's header, before the PC's ACK of
+// the calculator's CTS, before the PC's DATA. Only the job's first packet and the answers to a
+// variable header may wait for a person: each of these ends within seconds.
+void UnpluggedAt(long byte) {
     Ti85Options options = TestTi85();
-    options.link.stopAtByte = 6; // inside the first file's header
+    options.link.stopAtByte = byte;
     SimulatedLink link(options);
+    LinkWatchdog watchdog(link.Pc());
     LastPath last;
     TempFile first(OneVariable("F1")), second(OneVariable("F2"));
     PathList list{{first.Path(), second.Path()}};
     RunJob(link.Pc(), &list, &last);
+    EXPECT_LT(std::chrono::steady_clock::now() - link.Calculator().Link().StoppedAnsweringAt(),
+              kLinkAnswerLimit + std::chrono::milliseconds(1500));
     EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
     EXPECT_EQ(list.taken, 1u);
     EXPECT_STREQ(last.path, first.Path()); // Resend retries it
     EXPECT_EQ(link.Ui().messages, std::vector<std::string>{kNoAnswer});
     EXPECT_EQ(link.Ui().captions, std::vector<std::string>{"Calquin Error"});
+}
+
+TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
+    RunScenariosInParallel({{"in the header", [] { UnpluggedAt(6); }},
+                            {"before the PC's ACK", [] { UnpluggedAt(20); }},
+                            {"before the PC's DATA", [] { UnpluggedAt(24); }}},
+                           std::chrono::seconds(30));
 }
 
 TEST(TransferJob, AnUnansweredEotIsToldToo) {
