@@ -4,17 +4,22 @@
 
 #include "link/line_seam.h"
 #include "link/report_lateness.h"
+#include "link/watched_lines.h"
 
 class Port {
   public:
-    explicit Port(LineSeam& lines) : lines(lines) {}
+    explicit Port(LineSeam& seam) : lines(seam, lateness) {}
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
 
+    // The seam, watched (watched_lines.h).
     LineSeam& Lines() { return lines; }
     ReportLateness& Lateness() { return lateness; }
+    const ReportLateness& Lateness() const { return lateness; }
+    // How long a line call takes; which outputs the driver made the link switch another way.
+    const WatchedLines& Watch() const { return lines; }
 
   private:
-    LineSeam& lines;
     ReportLateness lateness;
+    WatchedLines lines;
 };
