@@ -119,7 +119,11 @@ std::string PortCheckText(const PortCheck& check) {
                       "in.\n";
     const PortFindings& findings = check.findings;
     text += "A line call takes " + Milliseconds(findings.callTime) +
-            "; the port reports the wires up to " + Milliseconds(findings.reportLag) + " late.\n";
+            "; the port reports the wires " +
+            (findings.reportLag < std::chrono::microseconds(10)
+                 ? std::string("at once")
+                 : "up to " + Milliseconds(findings.reportLag) + " late") +
+            ".\n";
     const double kilobyte = KilobyteProgramSeconds(findings);
     if (kilobyte < 1)
         text += "The port adds under a second to a 1 KB program: the calculator sets the pace.\n";
