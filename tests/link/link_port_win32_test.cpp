@@ -71,6 +71,22 @@ DCB Configured(DCB dcb) {
     return dcb;
 }
 
+DCB ReportedDcbWith(DWORD dtrControl, DWORD rtsControl) {
+    DCB dcb = ReportedDcb();
+    dcb.fDtrControl = dtrControl;
+    dcb.fRtsControl = rtsControl;
+    return dcb;
+}
+
+// The block the open writes over a port that reports `reported`.
+DCB WrittenAtOpen(const DCB& reported) {
+    ResetFake();
+    Fake().portDcb = reported;
+    EXPECT_TRUE(OpenLinkPort(portName));
+    EXPECT_EQ(Fake().setDcbs.size(), 1u);
+    return Fake().setDcbs.empty() ? DCB{} : Fake().setDcbs[0];
+}
+
 bool SameBytes(const DCB& a, const DCB& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -135,22 +151,16 @@ TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
     static_assert(sizeof(DCB) == 28, "the stand-in DCB has the Win32 layout");
     for (DWORD dtr : {DTR_CONTROL_DISABLE, DTR_CONTROL_ENABLE}) {
         for (DWORD rts : {RTS_CONTROL_DISABLE, RTS_CONTROL_ENABLE}) {
-            ResetFake();
-            DCB reported = ReportedDcb();
-            reported.fDtrControl = dtr;
-            reported.fRtsControl = rts;
-            Fake().portDcb = reported;
-            ASSERT_TRUE(OpenLinkPort(portName));
-            ASSERT_EQ(Fake().setDcbs.size(), 1u);
-            const DCB& written = Fake().setDcbs[0];
+            const DCB reported = ReportedDcbWith(dtr, rts);
+            const DCB written = WrittenAtOpen(reported);
             EXPECT_EQ(written.DCBlength, 28u);
             EXPECT_EQ(written.BaudRate, 9600u);
             EXPECT_EQ(written.ByteSize, 8);
             EXPECT_EQ(written.Parity, NOPARITY);
             EXPECT_EQ(written.fOutX, 0u);
             EXPECT_EQ(written.fInX, 0u);
-            EXPECT_EQ(written.fDtrControl, reported.fDtrControl);
-            EXPECT_EQ(written.fRtsControl, reported.fRtsControl);
+            EXPECT_EQ(written.fDtrControl, dtr);
+            EXPECT_EQ(written.fRtsControl, rts);
             EXPECT_EQ(written.fOutxCtsFlow, reported.fOutxCtsFlow);
             EXPECT_EQ(written.fOutxDsrFlow, reported.fOutxDsrFlow);
             EXPECT_EQ(written.fDsrSensitivity, reported.fDsrSensitivity);
@@ -165,17 +175,11 @@ TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
 // which keeps it released as those modes keep it while nothing flows.
 TEST_F(Win32LinkPort, OpenSetsHandshakeAndToggleModesToEnable) {
     for (DWORD rts : {RTS_CONTROL_HANDSHAKE, RTS_CONTROL_TOGGLE}) {
-        ResetFake();
-        DCB reported = ReportedDcb();
-        reported.fRtsControl = rts;
-        reported.fDtrControl = DTR_CONTROL_HANDSHAKE;
-        Fake().portDcb = reported;
-        ASSERT_TRUE(OpenLinkPort(portName));
-        ASSERT_EQ(Fake().setDcbs.size(), 1u);
+        const DCB reported = ReportedDcbWith(DTR_CONTROL_HANDSHAKE, rts);
         DCB expected = Configured(reported);
         expected.fRtsControl = RTS_CONTROL_ENABLE;
         expected.fDtrControl = DTR_CONTROL_ENABLE;
-        EXPECT_TRUE(SameBytes(Fake().setDcbs[0], expected)) << "RTS mode " << rts;
+        EXPECT_TRUE(SameBytes(WrittenAtOpen(reported), expected)) << "RTS mode " << rts;
     }
 }
 
