@@ -1,8 +1,11 @@
 #include "link/ignored_pull_check.h"
 
+#include <algorithm>
+
 void IgnoredPullCheck::NoteWrite(LinkLines written, Clock::time_point now) {
     awaitsPull = PulledWire(written, &pulled);
     this->written = now;
+    notYet = Clock::duration::zero();
 }
 
 IgnoredPullCheck::Clock::duration IgnoredPullCheck::Bound(Clock::duration lateness) const {
@@ -16,8 +19,10 @@ bool IgnoredPullCheck::PullIgnored(LinkLines reading, Clock::time_point began,
     if (!IsHigh(reading, pulled)) {
         awaitsPull = false;
         ++pullsShown;
+        recentLags[lagsKept++ % recentLags.size()] = notYet;
         return false;
     }
+    notYet = std::max(notYet, began - written);
     const int index = pulled == Wire::RtsCts ? 0 : 1;
     // Judged by the time the read began: a read that began late saw the wire at least as it
     // was then, however long the program was off the processor before or during it.
@@ -27,4 +32,8 @@ bool IgnoredPullCheck::PullIgnored(LinkLines reading, Clock::time_point began,
     awaitsPull = false;
     *ignored = pulled;
     return true;
+}
+
+IgnoredPullCheck::Clock::duration IgnoredPullCheck::ShownLag() const {
+    return *std::max_element(recentLags.begin(), recentLags.end());
 }

@@ -1,7 +1,8 @@
-// Whether the port's driver carried out the PC's pulls. The PC's own pull always shows on its own
-// input (a wire reads low while either end pulls it), so a pull that never shows, though the
-// port has had the time it has shown it needs to report, was ignored by the driver: Windows'
-// usbser.sys is reported to ignore an RTS switch unless DTR changes with it.
+// Whether the port's driver carried out the PC's pulls, and how late the port shows them. The
+// PC's own pull always shows on its own input (a wire reads low while either end pulls it), so a
+// pull that never shows, though the port has had the time it has shown it needs to report, was
+// ignored by the driver: Windows' usbser.sys is reported to ignore an RTS switch unless DTR
+// changes with it.
 //
 // A value of its own, fed with the PC's writes and readings and the time of each; it reads no
 // clock, so that its rules can be tried in simulated time.
@@ -9,6 +10,7 @@
 
 #include "link/link_lines.h"
 
+#include <array>
 #include <chrono>
 
 class IgnoredPullCheck {
@@ -30,6 +32,10 @@ class IgnoredPullCheck {
     // the port had the time: `*ignored` is the wire whose output the driver did not switch.
     bool PullIgnored(LinkLines reading, Clock::time_point began, Clock::duration lateness,
                      Wire* ignored);
+    // How late the port showed the last pulls, at the most: for each, the start of the last read
+    // that did not show it yet. A true lower bound of the port's lateness, which the program's
+    // own stalls cannot inflate, and which follows the port down.
+    Clock::duration ShownLag() const;
 
   private:
     Clock::duration Bound(Clock::duration lateness) const;
@@ -39,4 +45,7 @@ class IgnoredPullCheck {
     Clock::time_point written;
     unsigned pullsShown = 0;
     bool judged[2] = {false, false}; // a wire found ignored once is not judged again
+    Clock::duration notYet{0};       // the awaited pull's last read that did not show it
+    std::array<Clock::duration, 16> recentLags{};
+    unsigned lagsKept = 0;
 };

@@ -28,7 +28,7 @@ std::string LatencyTimerAdvice(const PortFindings& findings) {
 
 PortFindings FindingsOf(const Port& port) {
     PortFindings findings;
-    findings.reportLag = port.Lateness().LearntLag();
+    findings.reportLag = port.Watch().ReportLag();
     findings.callTime = port.Watch().CallTime();
     findings.rtsAnotherWay = port.Watch().SwitchedAnotherWay(Wire::RtsCts);
     findings.dtrAnotherWay = port.Watch().SwitchedAnotherWay(Wire::DtrDsr);

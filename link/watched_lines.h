@@ -40,6 +40,8 @@ class WatchedLines : public LineSeam {
     std::string LatencyTimerSetting() const override { return seam.LatencyTimerSetting(); }
 
     Clock::duration CallTime() const { return calls.Typical(); }
+    // How late the port has shown the PC's last pulls (ignored_pull_check.h).
+    Clock::duration ReportLag() const { return pulls.ShownLag(); }
     // Whether the output of `wire` has been switched another way since the driver ignored it.
     bool SwitchedAnotherWay(Wire wire) const;
 

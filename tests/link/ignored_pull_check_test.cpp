@@ -90,3 +90,18 @@ TEST(IgnoredPullCheck, AReadingIsJudgedByTheTimeItsReadBegan) {
     EXPECT_TRUE(check.PullIgnored(kIdleReading, At(2s + 20ms), 0us, &ignored));
     EXPECT_EQ(ignored, Wire::DtrDsr);
 }
+
+// The lateness shown is the start of the last read that did not show a pull yet: a stall before
+// the read that shows it adds nothing, and prompt pulls bring it down again.
+TEST(IgnoredPullCheck, ThePortsLatenessIsLearntFromReadsThatDidNotShowThePullYet) {
+    IgnoredPullCheck check;
+    Wire ignored;
+    check.NoteWrite(PullOnly(Wire::RtsCts), At(0us));
+    EXPECT_FALSE(check.PullIgnored(kIdleReading, At(1ms), 0us, &ignored));
+    EXPECT_FALSE(check.PullIgnored(kIdleReading, At(16ms), 0us, &ignored));
+    EXPECT_FALSE(check.PullIgnored(OnlyLow(Wire::RtsCts), At(70ms), 0us, &ignored)); // a stall
+    EXPECT_EQ(check.ShownLag(), 16ms);
+
+    PullsShow(check, Wire::DtrDsr, 1s, 200us);
+    EXPECT_EQ(check.ShownLag(), 0us);
+}
