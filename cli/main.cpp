@@ -77,6 +77,7 @@ RunSummary SendFiles(SerialDevice& device, const std::vector<std::string>& files
         ReportCalculatorAnswers(summary.report);
     return summary;
 }
+
 // The port check's result on standard output; a port that cannot carry the link counts as a
 // calculator that does not answer.
 LinkOutcome CheckThePort(SerialDevice& device) {
