@@ -27,3 +27,13 @@ std::vector<std::wstring> CommandLineFiles() {
     LocalFree(arguments);
     return files;
 }
+
+bool CommandLineAsksForCheck() {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return false;
+    const bool check = count == 2 && lstrcmpiW(arguments[1], L"/check") == 0;
+    LocalFree(arguments);
+    return check;
+}

@@ -8,3 +8,6 @@
 // From the wide command line, so that quoted paths with spaces and names in any language come
 // whole; each made absolute against the current folder at start-up. Empty without any.
 std::vector<std::wstring> CommandLineFiles();
+
+// Whether the command line is "/check" alone (any case): the port is checked instead of sending.
+bool CommandLineAsksForCheck();

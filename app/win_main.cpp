@@ -2,6 +2,7 @@
 #include "app/command_line_files.h"
 #include "app/file_handover.h"
 #include "app/main_window.h"
+#include "app/port_check_box.h"
 #include "app/port_dialogs.h"
 #include "app/port_lock.h"
 #include "app/port_name.h"
@@ -27,7 +28,9 @@ int RefuseThePort() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     appInstance = instance;
     InitCommonControls();
-    const std::vector<std::wstring> files = CommandLineFiles();
+    const bool checkPort = CommandLineAsksForCheck();
+    const std::vector<std::wstring> files =
+        checkPort ? std::vector<std::wstring>{} : CommandLineFiles();
     SettingsKey settings(HKEY_CURRENT_USER, "Software\\Morvane\\Calquin");
 
     // The port is one digit in portName: a stored value outside 1 to 9 is asked for again.
@@ -53,6 +56,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The open port, for as long as the process runs: a job that will not stop may use it
     // until the process ends.
     static Win32Lines lines(mainWindow);
+    if (checkPort) {
+        const int code = ShowPortCheck(lines, portName);
+        CloseHandle(LinkPort);
+        ReleasePortLock();
+        settings.WriteDword("COMport", port);
+        return code;
+    }
     static Port openPort(lines);
     MainWindowStart start{&openPort, files.empty() ? nullptr : MakeFileDrop(files)};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,

@@ -15,6 +15,9 @@ void TakeOption(int argc, const char* const* argv, int* index, Arguments* argume
     } else if (std::strcmp(option, "-V") == 0 || std::strcmp(option, "--version") == 0) {
         if (arguments->action != Action::Help)
             arguments->action = Action::Version;
+    } else if (std::strcmp(option, "--check") == 0) {
+        if (arguments->action == Action::Send)
+            arguments->action = Action::Check;
     } else if (StartsWith(option, "--port=")) {
         arguments->port = option + std::strlen("--port=");
     } else if (std::strcmp(option, "-p") == 0 || std::strcmp(option, "--port") == 0) {
@@ -40,11 +43,13 @@ Arguments ParseArguments(int argc, const char* const* argv, const char* environm
         else
             arguments.files.push_back(argument);
     }
-    if (arguments.action != Action::Send)
+    if (arguments.action != Action::Send && arguments.action != Action::Check)
         return arguments;
     if (arguments.port.empty() && environmentPort)
         arguments.port = environmentPort;
-    if (arguments.files.empty())
+    if (arguments.action == Action::Check && !arguments.files.empty())
+        arguments.problems.push_back("--check sends no file");
+    if (arguments.action == Action::Send && arguments.files.empty())
         arguments.problems.push_back("no file to send");
     if (arguments.port.empty()) {
         arguments.problems.push_back("no serial device: give --port DEVICE or set CALQUIN_PORT");

@@ -1,10 +1,10 @@
-// The command line: calquin [--port DEVICE] FILE...
+// The command line: calquin [--port DEVICE] FILE..., or calquin --check [--port DEVICE]
 #pragma once
 
 #include <string>
 #include <vector>
 
-enum class Action { Send, Help, Version, UsageError };
+enum class Action { Send, Check, Help, Version, UsageError };
 
 struct Arguments {
     Action action = Action::Send;

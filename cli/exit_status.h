@@ -5,7 +5,8 @@
 //   2   the calculator declined     64  usage
 //       or ended the batch          130 stopped with Ctrl-C (128 + n for SIGTERM, SIGHUP)
 //
-// When several apply, the most serious wins: a stop signal, then 4, 3, 2, 1.
+// When several apply, the most serious wins: a stop signal, then 4, 3, 2, 1. The port check
+// (--check) ends with 0, 3 when a wire is not carried, or 4.
 #pragma once
 
 #include "link/link_outcome.h"

@@ -1,7 +1,8 @@
 #include "cli/help_text.h"
 
 std::string UsageLine() {
-    return "Usage: calquin [--port DEVICE] FILE...\n";
+    return "Usage: calquin [--port DEVICE] FILE...\n"
+           "       calquin --check [--port DEVICE]\n";
 }
 
 std::string VersionText() {
@@ -15,6 +16,9 @@ std::string HelpText() {
            "\n"
            "  -p, --port DEVICE  the serial device of the cable, such as /dev/ttyUSB0 or\n"
            "                     /dev/ttyACM0; without it, the CALQUIN_PORT variable\n"
+           "      --check        check the port instead: pull each wire for a moment with\n"
+           "                     no calculator receiving, and tell whether both are\n"
+           "                     carried, how fast the port is and what limits the link\n"
            "  -h, --help         show this help and exit\n"
            "  -V, --version      show the version and exit\n"
            "\n"
@@ -31,7 +35,7 @@ std::string HelpText() {
            "  0    every file sent\n"
            "  1    a file could not be read or was refused (the batch went on)\n"
            "  2    the calculator declined a variable or ended the batch\n"
-           "  3    the calculator stopped answering\n"
+           "  3    the calculator stopped answering (--check: a wire is not carried)\n"
            "  4    the port could not be opened or is in use\n"
            "  64   usage\n"
            "  130  stopped with Ctrl-C (143 for SIGTERM, 129 for SIGHUP)\n"

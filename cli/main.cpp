@@ -1,6 +1,7 @@
 // calquin [--port DEVICE] FILE...: the Linux program. It sends the files as one batch through
 // the same core as the Windows program, with the POSIX seams: the port's modem lines by ioctl,
-// status and messages on standard error, files read with POSIX calls.
+// status and messages on standard error, files read with POSIX calls. calquin --check checks
+// the port instead (link/port_check.h).
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
 #include "cli/help_text.h"
@@ -8,6 +9,7 @@
 #include "cli/serial_devices.h"
 #include "cli/stop_signals.h"
 #include "link/link_port_posix.h"
+#include "link/port_check.h"
 #include "transfer/transfer_job.h"
 #include "ui/status_text.h"
 #include "ui/terminal_events.h"
@@ -75,6 +77,15 @@ RunSummary SendFiles(SerialDevice& device, const std::vector<std::string>& files
         ReportCalculatorAnswers(summary.report);
     return summary;
 }
+
+// The port check's result on standard output; a port that cannot carry the link counts as a
+// calculator that does not answer.
+LinkOutcome CheckThePort(SerialDevice& device) {
+    const PortCheck check = CheckPort(device);
+    device.Close();
+    Print(stdout, PortCheckText(check));
+    return check.Fit() ? LinkOutcome::Running : LinkOutcome::NoAnswer;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +100,7 @@ int main(int argc, char** argv) {
     case Action::UsageError:
         return ReportUsageError(arguments);
     case Action::Send:
+    case Action::Check:
         break;
     }
     std::signal(SIGPIPE, SIG_IGN); // a closed stderr must not end a transfer half-way
@@ -97,7 +109,9 @@ int main(int argc, char** argv) {
     SerialDevice device;
     PortOpenResult opened = device.Open(arguments.port.c_str());
     RunSummary summary;
-    if (opened.opening == PortOpening::Opened) {
+    if (opened.opening == PortOpening::Opened && arguments.action == Action::Check) {
+        summary.linkOutcome = CheckThePort(device);
+    } else if (opened.opening == PortOpening::Opened) {
         summary = SendFiles(device, arguments.files);
     } else {
         Print(stderr, PortProblemText(arguments.port.c_str(), opened));

@@ -22,11 +22,8 @@ LinkStop JobLink::CarriedStop() const {
 }
 
 void JobLink::Write(LinkLines lines) {
-    const ReportLateness::Clock::time_point began = ReportLateness::Clock::now();
     port.Lines().SetLinkLines(lines);
-    const ReportLateness::Clock::time_point done = ReportLateness::Clock::now();
-    port.NoteCallTime(done - began);
-    port.Lateness().NoteWrite(lines, done);
+    port.Lateness().NoteWrite(lines, ReportLateness::Clock::now());
 }
 
 LinkLines JobLink::Read(ReportLateness::Clock::time_point* began) {

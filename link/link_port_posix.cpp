@@ -3,6 +3,9 @@
 #include "ui/job_events.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -127,4 +130,16 @@ bool SerialDevice::ReadLinkLines(LinkLines* lines) {
 void SerialDevice::TellStatusReadFailure(JobEvents& events) {
     events.Message(MessageKind::PortError, "There was an error calling TIOCMGET on %s",
                    path.c_str());
+}
+
+std::string SerialDevice::LatencyTimerSetting() const {
+    // The device's own name, through any link to it (/dev/serial/by-id/...).
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved))
+        return {};
+    const char* slash = std::strrchr(resolved, '/');
+    const std::string name = slash ? slash + 1 : resolved;
+    if (name.compare(0, 6, "ttyUSB") != 0)
+        return {};
+    return "echo 1 | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer";
 }

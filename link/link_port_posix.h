@@ -46,6 +46,8 @@ class SerialDevice : public LineSeam {
     bool ReadLinkLines(LinkLines* lines) override;
     // "There was an error calling TIOCMGET on" the device, as a port error of the job.
     void TellStatusReadFailure(JobEvents& events) override;
+    // The latency timer of a USB serial adapter's driver (ttyUSB devices) in sysfs.
+    std::string LatencyTimerSetting() const override;
 
   private:
     int port = -1;

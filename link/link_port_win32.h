@@ -17,10 +17,22 @@ bool OpenLinkPort(const char* name);
 class Win32Lines : public LineSeam {
   public:
     explicit Win32Lines(const HWND& owner) : owner(owner) {}
+    // RTS then DTR, each by EscapeCommFunction; an output known to be as asked is left alone
+    // (through an adapter every call is a USB round trip). An output switched another way goes
+    // by SetCommState, together with the other one.
     void SetLinkLines(LinkLines lines) override;
     bool ReadLinkLines(LinkLines* lines) override;
     void TellStatusReadFailure(JobEvents& events) override;
+    // Some drivers (Windows' own usbser.sys) carry an RTS escape out only when DTR changes too,
+    // while SetCommState with the control fields works.
+    bool SwitchAnotherWay(Wire wire) override;
+    std::string LatencyTimerSetting() const override;
 
   private:
+    bool SetByControlState(LinkLines lines);
+
     const HWND& owner;
+    LinkLines outputs = kReleaseBoth; // as last written
+    LinkLines known = 0;              // the outputs whose state is known: written with success
+    LinkLines byControlState = 0;     // the outputs switched by SetCommState
 };

@@ -48,6 +48,18 @@ TEST(CommandLine, UsageErrorsAreNamedAndHelpAndVersionWinOverThem) {
     EXPECT_EQ(files.files, (std::vector<std::string>{"-h", "-"}));
 }
 
+TEST(CommandLine, TheCheckTakesAPortAndNoFile) {
+    Arguments check = Parse({"--check"}, "/dev/ttyUSB0");
+    EXPECT_EQ(check.action, Action::Check);
+    EXPECT_EQ(check.port, "/dev/ttyUSB0");
+    EXPECT_EQ(Parse({"--check", "a.85p", "-p", "/dev/x"}).problems,
+              std::vector<std::string>{"--check sends no file"});
+    Arguments none = Parse({"--check"});
+    EXPECT_EQ(none.action, Action::UsageError);
+    EXPECT_TRUE(none.noPort);
+    EXPECT_EQ(Parse({"--check", "--help"}).action, Action::Help);
+}
+
 TEST(ExitStatus, TheMostSeriousOutcomeWins) {
     RunSummary summary;
     EXPECT_EQ(ExitStatus(summary), 0);

@@ -2,6 +2,8 @@
 // opens a device to find out what exists.
 #include "tests/cli/cli_harness.h"
 
+#include "sim/virtual_cable.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -22,7 +24,8 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(RunCalquin({"--help"}), 0);
     EXPECT_EQ(output.rfind("Usage: calquin [--port DEVICE] FILE...\n", 0), 0u) << output;
     for (const char* line :
-         {"\n  3    the calculator stopped answering\n", "\n  130  stopped with Ctrl-C",
+         {"\n  3    the calculator stopped answering (--check: a wire is not carried)\n",
+          "\n      --check        check the port instead", "\n  130  stopped with Ctrl-C",
           "the most serious wins: 130, then 4, 3, 2, 1.\n"})
         EXPECT_NE(output.find(line), std::string::npos) << line;
 
@@ -36,6 +39,7 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(RunCalquin({"--port", Port(), "--fast"}), 64);
     EXPECT_EQ(output, "calquin: unknown option --fast\ncalquin: no file to send\n"
                       "Usage: calquin [--port DEVICE] FILE...\n"
+                      "       calquin --check [--port DEVICE]\n"
                       "Try 'calquin --help' for more.\n");
 }
 
@@ -66,4 +70,26 @@ TEST_F(CliTest, PortsThatCannotBeUsedAreExplained) {
     EXPECT_EQ(outsider->Output(), "calquin: no permission to open " + Port() +
                                       ": add yourself to the dialout group (sudo adduser $USER "
                                       "dialout), then log in again.\n");
+}
+
+// With nothing at the cable's far end: both wires carried; one held low from there is not; a
+// port that cannot be opened is explained as for a transfer.
+TEST_F(CliTest, TheCheckTellsWhetherThePortCarriesTheLink) {
+    EXPECT_EQ(RunCalquin({"--check", "--port", Port()}), 0) << output;
+    EXPECT_EQ(output.rfind("RTS/CTS wire: carried\nDTR/DSR wire: carried\nA line call takes ", 0),
+              0u)
+        << output;
+    EXPECT_NE(output.find("\nThe port carries the link.\n"), std::string::npos) << output;
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+
+    Cable().calculator.Pull(kDtrDsrWire);
+    EXPECT_EQ(RunCalquin({"--check", "--port", Port()}), 3) << output;
+    EXPECT_NE(output.find("\nDTR/DSR wire: not carried (DSR reads low with DTR released)\n"),
+              std::string::npos)
+        << output;
+    Cable().calculator.Pull(0);
+
+    std::string missing = folder.File("no-such-port");
+    EXPECT_EQ(RunCalquin({"--check"}, {"CALQUIN_PORT=" + missing}), 4);
+    EXPECT_EQ(output.rfind("calquin: " + missing + " does not exist.\n", 0), 0u) << output;
 }

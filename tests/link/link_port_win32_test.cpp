@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,6 +69,22 @@ DCB Configured(DCB dcb) {
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     return dcb;
+}
+
+DCB ReportedDcbWith(DWORD dtrControl, DWORD rtsControl) {
+    DCB dcb = ReportedDcb();
+    dcb.fDtrControl = dtrControl;
+    dcb.fRtsControl = rtsControl;
+    return dcb;
+}
+
+// The block the open writes over a port that reports `reported`.
+DCB WrittenAtOpen(const DCB& reported) {
+    ResetFake();
+    Fake().portDcb = reported;
+    EXPECT_TRUE(OpenLinkPort(portName));
+    EXPECT_EQ(Fake().setDcbs.size(), 1u);
+    return Fake().setDcbs.empty() ? DCB{} : Fake().setDcbs[0];
 }
 
 bool SameBytes(const DCB& a, const DCB& b) {
@@ -132,24 +149,38 @@ TEST_F(Win32LinkPort, OpenOpensTheNamedPortForThisProcessAloneAndConfiguresIt) {
 
 TEST_F(Win32LinkPort, OpenChangesTheFramingAndKeepsTheLineControlModes) {
     static_assert(sizeof(DCB) == 28, "the stand-in DCB has the Win32 layout");
-    const DCB reported = ReportedDcb();
-    Fake().portDcb = reported;
-    ASSERT_TRUE(OpenLinkPort(portName));
-    ASSERT_EQ(Fake().setDcbs.size(), 1u);
-    const DCB& written = Fake().setDcbs[0];
-    EXPECT_EQ(written.DCBlength, 28u);
-    EXPECT_EQ(written.BaudRate, 9600u);
-    EXPECT_EQ(written.ByteSize, 8);
-    EXPECT_EQ(written.Parity, NOPARITY);
-    EXPECT_EQ(written.fOutX, 0u);
-    EXPECT_EQ(written.fInX, 0u);
-    EXPECT_EQ(written.fDtrControl, reported.fDtrControl);
-    EXPECT_EQ(written.fRtsControl, reported.fRtsControl);
-    EXPECT_EQ(written.fOutxCtsFlow, reported.fOutxCtsFlow);
-    EXPECT_EQ(written.fOutxDsrFlow, reported.fOutxDsrFlow);
-    EXPECT_EQ(written.fDsrSensitivity, reported.fDsrSensitivity);
-    EXPECT_EQ(written.fTXContinueOnXoff, reported.fTXContinueOnXoff);
-    EXPECT_TRUE(SameBytes(written, Configured(reported))) << "a field beyond the framing changed";
+    for (DWORD dtr : {DTR_CONTROL_DISABLE, DTR_CONTROL_ENABLE}) {
+        for (DWORD rts : {RTS_CONTROL_DISABLE, RTS_CONTROL_ENABLE}) {
+            const DCB reported = ReportedDcbWith(dtr, rts);
+            const DCB written = WrittenAtOpen(reported);
+            EXPECT_EQ(written.DCBlength, 28u);
+            EXPECT_EQ(written.BaudRate, 9600u);
+            EXPECT_EQ(written.ByteSize, 8);
+            EXPECT_EQ(written.Parity, NOPARITY);
+            EXPECT_EQ(written.fOutX, 0u);
+            EXPECT_EQ(written.fInX, 0u);
+            EXPECT_EQ(written.fDtrControl, dtr);
+            EXPECT_EQ(written.fRtsControl, rts);
+            EXPECT_EQ(written.fOutxCtsFlow, reported.fOutxCtsFlow);
+            EXPECT_EQ(written.fOutxDsrFlow, reported.fOutxDsrFlow);
+            EXPECT_EQ(written.fDsrSensitivity, reported.fDsrSensitivity);
+            EXPECT_EQ(written.fTXContinueOnXoff, reported.fTXContinueOnXoff);
+            EXPECT_TRUE(SameBytes(written, Configured(reported)))
+                << "a field beyond the framing changed";
+        }
+    }
+}
+
+// EscapeCommFunction fails on a line in handshake or toggle mode: such a line is set to enable,
+// which keeps it released as those modes keep it while nothing flows.
+TEST_F(Win32LinkPort, OpenSetsHandshakeAndToggleModesToEnable) {
+    for (DWORD rts : {RTS_CONTROL_HANDSHAKE, RTS_CONTROL_TOGGLE}) {
+        const DCB reported = ReportedDcbWith(DTR_CONTROL_HANDSHAKE, rts);
+        DCB expected = Configured(reported);
+        expected.fRtsControl = RTS_CONTROL_ENABLE;
+        expected.fDtrControl = DTR_CONTROL_ENABLE;
+        EXPECT_TRUE(SameBytes(WrittenAtOpen(reported), expected)) << "RTS mode " << rts;
+    }
 }
 
 TEST_F(Win32LinkPort, OpenHandsOnNoUnfilledBlockWhenGetCommStateFails) {
@@ -168,21 +199,83 @@ TEST_F(Win32LinkPort, AFailedOpenReturnsFalseAndKeepsTheInvalidHandle) {
     EXPECT_TRUE(Fake().boxes.empty());
 }
 
-TEST_F(Win32LinkPort, SetLinkLinesSwitchesRtsThenDtrEveryTime) {
-    const std::vector<std::vector<DWORD>> expected = {
+TEST_F(Win32LinkPort, SetLinkLinesSwitchesBothLinesFirstThenOnlyTheOneThatChanges) {
+    const std::vector<std::vector<DWORD>> both = {
         {CLRRTS, CLRDTR}, {CLRRTS, SETDTR}, {SETRTS, CLRDTR}, {SETRTS, SETDTR}};
-    for (LinkLines lines = 0; lines < 4; ++lines) {
+    for (LinkLines first = 0; first < 4; ++first) {
         for (LinkLines highBits : {0x00, 0xFC}) { // only the two low bits count
             ResetFake();
-            this->lines.SetLinkLines(static_cast<LinkLines>(lines | highBits));
-            this->lines.SetLinkLines(static_cast<LinkLines>(lines | highBits)); // no state assumed
-            std::vector<DWORD> twice = expected[lines];
-            twice.insert(twice.end(), expected[lines].begin(), expected[lines].end());
-            EXPECT_EQ(Fake().Escapes(), twice) << "lines " << int(lines | highBits);
-            EXPECT_EQ(Fake().calls.size(), 4u);
-            ExpectAllOnLinkPort();
+            Win32Lines fresh(owner);
+            fresh.SetLinkLines(static_cast<LinkLines>(first | highBits));
+            EXPECT_EQ(Fake().Escapes(), both[first]) << "lines " << int(first | highBits);
+            for (LinkLines next = 0; next < 4; ++next) {
+                Fake().calls.clear();
+                fresh.SetLinkLines(next);
+                std::vector<DWORD> expected;
+                const LinkLines changed = next ^ first;
+                if (changed & kRtsOn)
+                    expected.push_back(both[next][0]);
+                if (changed & kDtrOn)
+                    expected.push_back(both[next][1]);
+                EXPECT_EQ(Fake().Escapes(), expected) << int(first) << " then " << int(next);
+                ExpectAllOnLinkPort();
+                fresh.SetLinkLines(first);
+            }
         }
     }
+}
+
+TEST_F(Win32LinkPort, AFailedSwitchIsMadeAgainAtTheNextWrite) {
+    Fake().rtsOnlyWithDtr = true; // every RTS escape fails
+    lines.SetLinkLines(kReleaseBoth);
+    Fake().calls.clear();
+    lines.SetLinkLines(kReleaseBoth);
+    EXPECT_EQ(Fake().Escapes(), std::vector<DWORD>{SETRTS});
+}
+
+// The driver that carries RTS out only with a DTR change: the PC's pull of the RTS/CTS wire
+// never shows on CTS, so the link switches RTS by SetCommState from then on, and the handshake
+// sees its pull.
+TEST_F(Win32LinkPort, AnIgnoredRtsSwitchIsMadeBySetCommStateFromThenOn) {
+    Fake().loopback = true;
+    Fake().rtsOnlyWithDtr = true;
+    Fake().portDcb = Configured(ReportedDcb());
+    // DTR pulls show at once: the port has shown how fast it reports.
+    for (unsigned pull = 0; pull < IgnoredPullCheck::kPullsToKnowThePort; ++pull) {
+        link.Write(PullOnly(Wire::DtrDsr));
+        EXPECT_EQ(link.Read(), OnlyLow(Wire::DtrDsr));
+        link.Write(kReleaseBoth);
+        ASSERT_EQ(link.Read(), kIdleReading);
+    }
+    EXPECT_FALSE(port.Watch().SwitchedAnotherWay(Wire::RtsCts));
+
+    link.Write(PullOnly(Wire::RtsCts));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    LinkLines reading = link.Read();
+    while (reading != OnlyLow(Wire::RtsCts) && std::chrono::steady_clock::now() < deadline)
+        reading = link.Read();
+    EXPECT_EQ(reading, OnlyLow(Wire::RtsCts));
+    EXPECT_TRUE(port.Watch().SwitchedAnotherWay(Wire::RtsCts));
+    EXPECT_FALSE(port.Watch().SwitchedAnotherWay(Wire::DtrDsr));
+    ASSERT_FALSE(Fake().setDcbs.empty());
+    EXPECT_EQ(Fake().setDcbs.back().fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
+    EXPECT_EQ(Fake().setDcbs.back().fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    // Nothing but the control fields differs from what the port reported.
+    DCB expected = Configured(ReportedDcb());
+    expected.fRtsControl = RTS_CONTROL_DISABLE;
+    expected.fDtrControl = DTR_CONTROL_ENABLE;
+    EXPECT_TRUE(SameBytes(Fake().setDcbs.back(), expected));
+
+    // From then on RTS goes by SetCommState; DTR keeps its escapes.
+    Fake().calls.clear();
+    link.Write(kReleaseBoth);
+    EXPECT_EQ(link.Read(), kIdleReading);
+    link.Write(PullOnly(Wire::DtrDsr));
+    EXPECT_EQ(link.Read(), OnlyLow(Wire::DtrDsr));
+    EXPECT_EQ(Functions(),
+              (std::vector<std::string>{"GetCommState", "SetCommState", "GetCommModemStatus",
+                                        "EscapeCommFunction", "GetCommModemStatus"}));
+    EXPECT_EQ(Fake().Escapes(), std::vector<DWORD>{CLRDTR});
 }
 
 TEST_F(Win32LinkPort, ReadLinkLinesMapsCtsAndDsrWhateverRingAndCarrierShow) {

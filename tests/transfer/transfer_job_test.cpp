@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+
 namespace {
 Bytes OneVariable(const std::string& name) {
     return VariableFileOf({Entry(name, Pattern(6))});
@@ -151,6 +154,25 @@ TEST(TransferJob, ACalculatorThatStopsAnsweringEndsTheJobWithAMessage) {
                             {"before the PC's ACK", [] { UnpluggedAt(20); }},
                             {"before the PC's DATA", [] { UnpluggedAt(24); }}},
                            std::chrono::seconds(30));
+}
+
+// What the link learnt about a slow port comes as a second line after the message, as it
+// stands.
+TEST(TransferJob, AGivenUpJobOnASlowPortTellsWhatLimitedTheLink) {
+    Ti85Options options = TestTi85();
+    options.link.stopAtByte = 6;
+    SimulatedLink link(options);
+    link.Pc().Lines().SetCallTime(std::chrono::milliseconds(1));
+    TempFile file(OneVariable("F1"));
+    PathList list{{file.Path()}};
+    RunJob(link.Pc(), &list);
+    EXPECT_EQ(link.Link().Outcome(), LinkOutcome::NoAnswer);
+    ASSERT_EQ(link.Ui().messages.size(), 1u);
+    const std::string& message = link.Ui().messages[0];
+    EXPECT_EQ(message.substr(0, kNoAnswer.size() + 1), kNoAnswer + "\n");
+    EXPECT_NE(message.find("\nEach switch or reading of a line took 1."), std::string::npos)
+        << message;
+    EXPECT_EQ(message.find('\n', kNoAnswer.size() + 1), std::string::npos) << "one line";
 }
 
 TEST(TransferJob, AnUnansweredEotIsToldToo) {

@@ -7,6 +7,7 @@
 #include "ui/control_ids.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 const char kKey[] = "Software\\Morvane\\Calquin";
@@ -44,11 +45,13 @@ long StoredPort() {
 
 class Program {
   public:
-    Program() {
+    // `options` after the program's name on its command line.
+    explicit Program(const std::string& options = "") {
         std::string path = PathArgument("exe");
+        std::string commandLine = "\"" + path + "\" " + options;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        started = CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+        started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                  nullptr, &startup, &info) != FALSE;
         CHECK(started);
     }
@@ -173,6 +176,19 @@ WIN32_TEST(StartupRemembersThePortOfANormalRun) {
     PressButton(window, IDCANCEL);
     CHECK_EQ(program.ExitCode(), 0UL);
     CHECK_EQ(StoredPort(), static_cast<long>(port));
+
+    // /check checks the stored port instead of showing the main window. No cable is behind this
+    // one: its modem lines cannot be read.
+    Program check("/check");
+    HWND box = check.Window("Calquin");
+    if (!CHECK(box))
+        return;
+    CHECK(!GetDlgItem(box, IDC_SEND));
+    CHECK_EQ(MessageBoxText(box), "Port COM" + std::to_string(port) +
+                                      ":\n\nThe port's modem lines could not be read: it "
+                                      "cannot carry the link.");
+    PressButton(box, IDOK);
+    CHECK_EQ(check.ExitCode(), 3UL);
 }
 
 WIN32_TEST(StartupStoresThePortChosenInSetupAtExit) {

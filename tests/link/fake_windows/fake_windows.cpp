@@ -48,19 +48,48 @@ BOOL WINAPI GetCommState(HANDLE file, LPDCB dcb) {
 BOOL WINAPI SetCommState(HANDLE file, LPDCB dcb) {
     Record("SetCommState", file);
     fake.setDcbs.push_back(*dcb);
+    fake.portDcb = *dcb;
+    // The driver's RTS state is the block's from now on: an escape held back is forgotten.
+    if (dcb->fRtsControl == RTS_CONTROL_ENABLE || dcb->fRtsControl == RTS_CONTROL_DISABLE) {
+        fake.rts = dcb->fRtsControl == RTS_CONTROL_ENABLE;
+        fake.rtsHeldBack = false;
+    }
+    if (dcb->fDtrControl == DTR_CONTROL_ENABLE || dcb->fDtrControl == DTR_CONTROL_DISABLE)
+        fake.dtr = dcb->fDtrControl == DTR_CONTROL_ENABLE;
     return TRUE;
 }
 
 BOOL WINAPI EscapeCommFunction(HANDLE file, DWORD function) {
     Record("EscapeCommFunction", file, function);
-    return TRUE;
+    switch (function) {
+    case SETRTS:
+    case CLRRTS:
+        if (fake.rtsOnlyWithDtr) {
+            fake.rtsHeldBack = true;
+            fake.heldBackRts = function == SETRTS;
+            return FALSE;
+        }
+        fake.rts = function == SETRTS;
+        return TRUE;
+    case SETDTR:
+    case CLRDTR:
+        if (fake.dtr != (function == SETDTR) && fake.rtsHeldBack) {
+            fake.rts = fake.heldBackRts;
+            fake.rtsHeldBack = false;
+        }
+        fake.dtr = function == SETDTR;
+        return TRUE;
+    default:
+        return TRUE;
+    }
 }
 
 BOOL WINAPI GetCommModemStatus(HANDLE file, LPDWORD modemStat) {
     Record("GetCommModemStatus", file);
     if (!fake.modemStatusResult)
         return FALSE;
-    *modemStat = fake.modemStatus;
+    *modemStat = fake.loopback ? (fake.rts ? MS_CTS_ON : 0u) | (fake.dtr ? MS_DSR_ON : 0u)
+                               : fake.modemStatus;
     return TRUE;
 }
 

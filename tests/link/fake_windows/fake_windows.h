@@ -37,6 +37,15 @@ struct FakeWindows {
     DCB portDcb = {}; // what GetCommState reports
     BOOL modemStatusResult = TRUE;
     DWORD modemStatus = 0;
+    // A cable with nothing at its far end: CTS follows RTS and DSR follows DTR, and the status
+    // answers from the outputs instead of modemStatus.
+    bool loopback = false;
+    // A driver that fails an RTS escape and carries it out only with the next change of DTR
+    // (as Windows' usbser.sys is reported to); SetCommState works.
+    bool rtsOnlyWithDtr = false;
+    // The outputs; SetCommState's control fields and the escapes switch them.
+    bool rts = true;
+    bool dtr = true;
     // Records.
     std::vector<FakeCall> calls;
     std::vector<FakeCreate> creates;
@@ -44,6 +53,10 @@ struct FakeWindows {
     std::vector<FakeMessageBox> boxes;
 
     std::vector<DWORD> Escapes() const;
+
+    // An RTS escape the rtsOnlyWithDtr driver holds back.
+    bool rtsHeldBack = false;
+    bool heldBackRts = true;
 };
 
 // A fresh fake for each test.
