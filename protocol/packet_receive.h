@@ -1,0 +1,35 @@
+// The packet layer's receiving half: one packet from the calculator, read whole and checked
+// (machine id 0x85, checksum, header-only commands without a payload), and the PC's rejection
+// of one that failed (ERR, header only: 05 5A 00 00), after which the calculator sends it again.
+// Used by the batch receiver (transfer/batch_receiver.h); calls the byte layer.
+#pragma once
+
+#include "link/job_link.h"
+#include "link/link_byte.h"
+
+#include <cstdint>
+#include <vector>
+
+constexpr std::uint8_t ERR = 0x5A;
+constexpr std::uint8_t kCalculatorMachineId = 0x85;
+
+struct ReceivedPacket {
+    std::uint8_t machineId = 0;
+    std::uint8_t command = 0;
+    std::vector<std::uint8_t> payload;
+    bool checksumGood = true; // true for a packet without a payload
+};
+
+// Reads one packet. `start` is the first byte's wait (ByteStart::Listen for the first packet
+// of a batch). A DATA packet tells the job's events the percentage of its payload as it
+// arrives. The commands that carry no payload (ACK, CTS, EOT, ERR) are read as four bytes,
+// whatever their length field says, so that a damaged length cannot make the PC wait for
+// bytes that never come. False once the link is given up.
+bool ReceivePacket(JobLink& link, ByteStart start, ReceivedPacket* packet);
+
+// Whether the packet came from a TI-85 as it was sent: its machine id and its checksum, and no
+// length on a command that carries no payload.
+bool PacketIsSound(const ReceivedPacket& packet);
+
+// 05 5A 00 00; awaits nothing.
+void SendRejection(JobLink& link);
