@@ -60,6 +60,10 @@ class JobLink {
         // Receiving: the reading that ended the PC's last acknowledgement, its own wire still
         // low in it (kIdleReading: none since the PC let go of that wire).
         LinkLines lateAck = kIdleReading;
+        // Receiving: once the calculator has begun to send, it leads the exchange and nobody
+        // is waited for any more: the first waits of the PC's own packets are within the answer
+        // limit too.
+        bool calculatorLeads = false;
     };
     ByteLayerState byteState;
 

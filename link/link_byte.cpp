@@ -12,8 +12,12 @@ struct WireHigh {
     bool operator()(LinkLines reading) const { return IsHigh(reading, wire); }
 };
 
-WaitKind FirstWait(bool packetStart) {
-    return packetStart ? WaitKind::PacketStart : WaitKind::Answer;
+WaitKind FirstWait(const JobLink& link, ByteStart start) {
+    if (start == ByteStart::Listen)
+        return WaitKind::Listen;
+    return start == ByteStart::PacketStart && !link.byteState.calculatorLeads
+               ? WaitKind::PacketStart
+               : WaitKind::Answer;
 }
 
 // The calculator's next bit. A port that reports late may still show the reading that ended the
@@ -36,16 +40,21 @@ class NextBit {
     JobLink& link;
 };
 
-// A packet the PC sends starts on a link that has read idle for a while: the calculator may
-// still be looking for the release of the PC's last acknowledgement, and a pull at once could
-// hide it (when it is on the same wire).
-bool StartPacket(JobLink& link) {
+// The job's first use of the lines releases them.
+void TakeLines(JobLink& link) {
     if (!link.byteState.linesWritten) {
         // A new job, perhaps on another port: what the last one learnt does not hold.
         link.byteState.linesWritten = true;
         link.ThePort().Lateness().Forget();
         link.Write(kReleaseBoth);
     }
+}
+
+// A packet the PC sends starts on a link that has read idle for a while: the calculator may
+// still be looking for the release of the PC's last acknowledgement, and a pull at once could
+// hide it (when it is on the same wire).
+bool StartPacket(JobLink& link) {
+    TakeLines(link);
     return AwaitIdleLink(link);
 }
 } // namespace
@@ -53,9 +62,10 @@ bool StartPacket(JobLink& link) {
 void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start) {
     if (link.GivenUp())
         return;
-    bool packetStart = start == ByteStart::PacketStart;
+    bool packetStart = start != ByteStart::InPacket;
     if (packetStart && !StartPacket(link))
         return;
+    const WaitKind firstWait = FirstWait(link, start);
     link.byteState.lateAck = kIdleReading;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit, byte >>= 1) {
@@ -63,7 +73,7 @@ void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start) {
         // other one.
         const Wire signal = (byte & 1) ? Wire::DtrDsr : Wire::RtsCts;
         link.Write(PullOnly(signal));
-        if (!AwaitLines(link, FirstWait(packetStart), BothLow, &reading))
+        if (!AwaitLines(link, packetStart ? firstWait : WaitKind::Answer, BothLow, &reading))
             return;
         packetStart = false;
         link.Write(kReleaseBoth);
@@ -77,11 +87,14 @@ void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start) {
 std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
     if (link.GivenUp())
         return 0;
-    bool packetStart = start == ByteStart::PacketStart;
+    bool packetStart = start != ByteStart::InPacket;
+    if (start == ByteStart::Listen)
+        TakeLines(link); // listening, the PC pulls no wire
+    const WaitKind firstWait = FirstWait(link, start);
     std::uint8_t value = 0;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit) {
-        if (!AwaitLines(link, FirstWait(packetStart), NextBit(link), &reading))
+        if (!AwaitLines(link, packetStart ? firstWait : WaitKind::Answer, NextBit(link), &reading))
             return 0;
         packetStart = false;
         // The calculator pulls the DTR/DSR wire for a 1, the RTS/CTS wire (or both) for a 0;
@@ -95,5 +108,7 @@ std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
         link.Write(kReleaseBoth);
         link.byteState.lateAck = reading;
     }
+    if (start == ByteStart::Listen)
+        link.byteState.calculatorLeads = true;
     return value;
 }

@@ -17,8 +17,9 @@ constexpr std::chrono::milliseconds kErrorSignalWait{20};
 
 // The shortest sleep the system gives: about 1 ms under Linux and Wine, one timer tick
 // (about 16 ms) under Windows, whose timer resolution is left as it is.
-void PauseBetweenPolls() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void PauseBetweenPolls(WaitKind kind) {
+    std::this_thread::sleep_for(kind == WaitKind::Listen ? kListenPause
+                                                         : std::chrono::milliseconds(1));
 }
 
 bool WatchesErrorSignal(WaitKind kind) {
@@ -29,6 +30,8 @@ bool WatchesErrorSignal(WaitKind kind) {
 LinkOutcome GiveUpReason(WaitKind kind, LinkStop stop, Clock::duration waited) {
     if (stop == LinkStop::Closing)
         return LinkOutcome::StopRequested;
+    if (kind == WaitKind::Listen)
+        return stop == LinkStop::None ? LinkOutcome::Running : LinkOutcome::StopRequested;
     if (kind == WaitKind::PacketStart)
         return stop == LinkStop::Cancel && waited >= kLinkCancelGrace ? LinkOutcome::StopRequested
                                                                       : LinkOutcome::Running;
@@ -69,7 +72,8 @@ bool LineWait::Poll(LinkLines* reading) {
 }
 
 bool LineWait::GoOn() {
-    if (kind != WaitKind::IdleLink && !sleeping && polls % kPollsPerClockCheck != 0)
+    if (kind != WaitKind::IdleLink && kind != WaitKind::Listen && !sleeping &&
+        polls % kPollsPerClockCheck != 0)
         return true;
     const Clock::duration waited = Clock::now() - start;
     const LinkOutcome reason = GiveUpReason(kind, link.StopRequest(), waited);
@@ -77,9 +81,10 @@ bool LineWait::GoOn() {
         link.GiveUp(reason);
         return false;
     }
-    sleeping = kind == WaitKind::PacketStart && waited >= kLinkSleepAfter;
+    sleeping =
+        kind == WaitKind::Listen || (kind == WaitKind::PacketStart && waited >= kLinkSleepAfter);
     if (sleeping)
-        PauseBetweenPolls();
+        PauseBetweenPolls(kind);
     return true;
 }
 

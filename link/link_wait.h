@@ -18,6 +18,10 @@ constexpr std::chrono::milliseconds kLinkSleepAfter{100};
 // of the PC's last acknowledgement must last long enough for a calculator that counts a level
 // only once it has held for up to a millisecond, looking at the wires every 100 us or so.
 constexpr std::chrono::microseconds kLinkIdleHold{1500};
+// How long a wait for the calculator to start sending sleeps between its looks at the link: the
+// calculator holds each bit for about 2 s, so a few milliseconds lose nothing and cost no
+// processor. Together with the look itself it stays under 10 ms.
+constexpr std::chrono::milliseconds kListenPause{5};
 
 enum class WaitKind {
     // A packet's first wait: as long as a person needs (the calculator not yet in receive mode,
@@ -32,6 +36,9 @@ enum class WaitKind {
     AckRelease,
     // The idle link before a packet the PC sends: as AckRelease, the clock read at every poll.
     IdleLink,
+    // The wait for the calculator to begin sending (receiving): for a person, without limit,
+    // sleeping kListenPause between looks; any stop request ends it at once.
+    Listen,
 };
 
 // One wait's polls. Each Poll reads the lines once, after the give-up checks that the readings

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "link/job_link.h"
-#include "link/link_byte.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,15 +16,20 @@ struct ReceivedPacket {
     std::uint8_t machineId = 0;
     std::uint8_t command = 0;
     std::vector<std::uint8_t> payload;
-    bool checksumGood = true; // true for a packet without a payload
+    // True for a packet without a payload, but false for a command that carries none announced
+    // with a length.
+    bool checksumGood = true;
 };
 
-// Reads one packet. `start` is the first byte's wait (ByteStart::Listen for the first packet
-// of a batch). A DATA packet tells the job's events the percentage of its payload as it
-// arrives. The commands that carry no payload (ACK, CTS, EOT, ERR) are read as four bytes,
-// whatever their length field says, so that a damaged length cannot make the PC wait for
-// bytes that never come. False once the link is given up.
-bool ReceivePacket(JobLink& link, ByteStart start, ReceivedPacket* packet);
+// Reads one packet inside an exchange. A DATA packet tells the job's events the percentage of
+// its payload as it arrives (with the count of its bytes so far). The commands that carry no
+// payload (ACK, CTS, EOT, ERR) are read as four bytes, whatever their length field says, so that
+// a damaged length cannot make the PC wait for bytes that never come. False once the link is
+// given up.
+bool ReceivePacket(JobLink& link, ReceivedPacket* packet);
+// The same for a packet whose first byte, the machine id, has come already (the byte that ended
+// a wait for the calculator to begin: ReceiveLinkByte with ByteStart::Listen).
+bool ReceivePacketAfter(JobLink& link, std::uint8_t machineId, ReceivedPacket* packet);
 
 // Whether the packet came from a TI-85 as it was sent: its machine id and its checksum, and no
 // length on a command that carries no payload.
