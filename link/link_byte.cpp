@@ -25,25 +25,27 @@ WaitKind FirstWait(const JobLink& link, ByteStart start) {
 // next bit may well be there) once it has lasted longer than a report can be late. Any other
 // reading shows that the release has been reported.
 //
-// Listening, a reading may show the PC's own pulls from before it released the lines, on a port
-// whose lateness nothing has shown yet: one so soon after the release does not count. The
-// calculator holds its first bit far longer.
-constexpr std::chrono::milliseconds kListenAfterRelease{20};
+// Until the port has shown how late it reports (a receive begins before the PC has pulled
+// much), such a reading, and while listening any reading, counts only once it has lasted longer
+// than a late report can: the calculator holds its bits far longer.
+constexpr std::chrono::milliseconds kUnknownLateness{20};
 
 class NextBit {
   public:
     explicit NextBit(JobLink& link, bool listening = false) : link(link), listening(listening) {}
     bool operator()(LinkLines reading) {
+        const ReportLateness& lateness = link.ThePort().Lateness();
         if (listening)
             return reading != kIdleReading &&
-                   !link.ThePort().Lateness().MayBeStale(ReportLateness::Clock::now(),
-                                                         kListenAfterRelease);
+                   !lateness.MayBeStale(ReportLateness::Clock::now(), kUnknownLateness);
         LinkLines& lateAck = link.byteState.lateAck;
         if (lateAck == kIdleReading || reading != lateAck) {
             lateAck = kIdleReading;
             return reading != kIdleReading;
         }
-        return !link.ThePort().Lateness().MayBeStale(ReportLateness::Clock::now());
+        return !lateness.MayBeStale(ReportLateness::Clock::now(),
+                                    lateness.Known() ? ReportLateness::Clock::duration::zero()
+                                                     : kUnknownLateness);
     }
 
   private:

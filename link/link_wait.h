@@ -21,7 +21,7 @@ constexpr std::chrono::microseconds kLinkIdleHold{1500};
 // How long a wait for the calculator to start sending sleeps between its looks at the link: the
 // calculator holds each bit for about 2 s, so a few milliseconds lose nothing and cost no
 // processor. Together with the look itself it stays under 10 ms.
-constexpr std::chrono::milliseconds kListenPause{5};
+constexpr std::chrono::milliseconds kListenPause{4};
 
 enum class WaitKind {
     // A packet's first wait: as long as a person needs (the calculator not yet in receive mode,

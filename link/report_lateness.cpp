@@ -16,7 +16,16 @@ void ReportLateness::NoteReading(LinkLines reading, Clock::time_point now) {
         return;
     if (readingsSincePull > 1)
         lag = std::max(lag, now - lastWrite);
+    else
+        ++pullsAtOnce;
     awaitsPull = false;
+}
+
+bool ReportLateness::Known() const {
+    // A port that reports late still shows a pull at once now and then, when a report happens to
+    // come just after the write; so many in a row it does not show.
+    constexpr unsigned kPullsAtOnceProof = 16;
+    return lag != Clock::duration::zero() || pullsAtOnce >= kPullsAtOnceProof;
 }
 
 bool ReportLateness::MayBeStale(Clock::time_point now, Clock::duration margin) const {

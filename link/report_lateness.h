@@ -27,7 +27,13 @@ class ReportLateness {
     // however slow its calls), plus `margin`.
     bool MayBeStale(Clock::time_point now, Clock::duration margin = Clock::duration::zero()) const;
     // Forgets the delay learnt (a new job, perhaps on another port).
-    void Forget() { lag = Clock::duration::zero(); }
+    void Forget() {
+        lag = Clock::duration::zero();
+        pullsAtOnce = 0;
+    }
+    // Whether the port has shown how it reports: a delay learnt, or kPullsAtOnceProof pulls seen
+    // in the first reading after their write. Until then MayBeStale cannot tell a late report.
+    bool Known() const;
 
     Clock::duration LearntLag() const { return lag; }
 
@@ -37,4 +43,5 @@ class ReportLateness {
     bool awaitsPull = false;
     Wire pulled = Wire::RtsCts;
     unsigned readingsSincePull = 0;
+    unsigned pullsAtOnce = 0;
 };

@@ -76,3 +76,22 @@ TEST(ReportLateness, ANewJobForgetsWhatWasLearnt) {
     lateness.NoteWrite(kReleaseBoth, At(10000us));
     EXPECT_FALSE(lateness.MayBeStale(At(10001us)));
 }
+
+// Until a port has shown how it reports, nothing can be judged stale: it is known once a delay
+// is learnt, or once so many pulls in a row showed at their first reading.
+TEST(ReportLateness, APortIsKnownByALearntDelayOrSixteenPullsShownAtOnce) {
+    ReportLateness lateness;
+    EXPECT_FALSE(lateness.Known());
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_FALSE(lateness.Known()) << i;
+        const auto start = std::chrono::microseconds(i * 1000);
+        lateness.NoteWrite(kPullRtsCts, At(start));
+        lateness.NoteReading(OnlyLow(Wire::RtsCts), At(start + 200us));
+    }
+    EXPECT_TRUE(lateness.Known());
+    EXPECT_EQ(lateness.LearntLag(), Clock::duration::zero());
+    lateness.Forget();
+    EXPECT_FALSE(lateness.Known());
+    PullShownAt(lateness, kPullDtrDsr, 0us, 3000us);
+    EXPECT_TRUE(lateness.Known());
+}

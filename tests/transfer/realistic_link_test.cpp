@@ -4,9 +4,11 @@
 // a batch runs its cases side by side in processes of their own.
 #include "protocol/packet.h"
 #include "tests/support/parallel_scenarios.h"
+#include "tests/support/recorded_variables.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
+#include "transfer/batch_receiver.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,22 @@ void OverAnAdapter(std::chrono::microseconds reportPeriod) {
                     {VariableFileOf({Entry("SLOW", data)}),
                      VariableFileOf({BackupEntry(chunks[0], chunks[1], chunks[2])})},
                     {{data}, chunks}, true);
+
+    // And the other way over such a line: the calculator sends two variables.
+    Ti85Options sending = TestTi85();
+    sending.send = {{VariableHeader(0x12, "SLOW", 12), {data}, false, ""},
+                    {VariableHeader(0x00, "X", 9), {chunks[0]}, false, ""}};
+    SimulatedLink back(sending);
+    back.Pc().Lines().SetCallTime(1ms);
+    back.Pc().Lines().SetReportPeriod(reportPeriod);
+    RecordedVariables received;
+    EXPECT_EQ(ReceiveBatch(back.Link(), received).end, ReceiveEnd::Completed);
+    EXPECT_TRUE(back.Ui().messages.empty());
+    ASSERT_EQ(received.entries.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(received.entries[i].header, sending.send[i].header) << i;
+        EXPECT_EQ(received.entries[i].chunks, sending.send[i].chunks) << i;
+    }
 }
 
 // The job waits for a person as long as it takes, and then goes on.
@@ -106,7 +124,7 @@ TEST(RealisticLink, AVariableTurnsRoundBothWaysWhateverTheCalculatorsHoldAndLook
     RunScenariosInParallel(TurnaroundScenarios(), kBatchLimit);
 }
 
-TEST(RealisticLink, AVariableAndABackupArriveOverASlowLineAndOneThatReportsLate) {
+TEST(RealisticLink, VariablesAndABackupGoBothWaysOverASlowLineAndOneThatReportsLate) {
     RunScenariosInParallel({{"slow line", [] { OverAnAdapter(0us); }},
                             {"line that reports every 2 ms", [] { OverAnAdapter(2ms); }}},
                            kBatchLimit);
