@@ -57,9 +57,10 @@ class JobLink {
     // Payload bytes sent since the job began, resends included. The packet layer adds to it;
     // a backup the calculator took sets it back to 0, so that its batch ends without an EOT.
     std::uint32_t bytesSent = 0;
-    // Whether a packet has gone out in this job: only the first may wait for a person (the
-    // calculator not yet in receive mode). The packet layer's.
-    bool packetSent = false;
+    // Whether the exchange has begun in this job (a packet has gone out, or the calculator has
+    // begun to send): until then the PC's packet may wait for a person (the calculator not yet
+    // in receive mode). The packet layer's.
+    bool exchangeBegun = false;
 
     // The byte layer's state between bytes (job thread only).
     struct ByteLayerState {

@@ -15,7 +15,14 @@ struct WireHigh {
 };
 
 WaitKind FirstWait(ByteStart start) {
-    return start == ByteStart::PacketForAPerson ? WaitKind::Person : WaitKind::Answer;
+    switch (start) {
+    case ByteStart::PacketForAPerson:
+        return WaitKind::Person;
+    case ByteStart::Listen:
+        return WaitKind::Listen;
+    default:
+        return WaitKind::Answer;
+    }
 }
 
 // The release of the calculator's acknowledgement on `ack`. After the last bit of a packet the
@@ -39,14 +46,23 @@ class AckReleased {
     bool answerNext;
 };
 
+// Listening, the port may still report the lines as they were before the job released them (a
+// late port, the last job's pulls), and nothing has shown yet how late it is: a reading counts
+// as the calculator's first bit only once it began this long after the release. The calculator
+// holds its bits far longer.
+constexpr std::chrono::milliseconds kListenStaleLimit{20};
+
 // The calculator's next bit. A port that reports late may still show the reading that ended the
 // PC's last acknowledgement: the same reading counts as a bit on that wire (the calculator's
 // next bit may well be there) once it has lasted longer than a report can be late. Two other
 // readings in a row show that the release has been reported (one may be a glitch).
 class NextBit {
   public:
-    explicit NextBit(JobLink& link) : link(link) {}
+    NextBit(JobLink& link, bool listening) : link(link), listening(listening) {}
     bool operator()(LinkLines reading, Clock::time_point at) {
+        const ReportLateness& lateness = link.ThePort().Lateness();
+        if (listening)
+            return reading != kIdleReading && !lateness.MayBeStale(at, kListenStaleLimit);
         LinkLines& lateAck = link.byteState.lateAck;
         if (lateAck == kIdleReading || reading != lateAck) {
             if (otherBefore)
@@ -55,24 +71,30 @@ class NextBit {
             return reading != kIdleReading;
         }
         otherBefore = false;
-        return !link.ThePort().Lateness().MayBeStale(at);
+        return !lateness.MayBeStale(at);
     }
 
   private:
     JobLink& link;
+    const bool listening;
     bool otherBefore = false;
 };
 
-// A packet the PC sends starts on a link that has read idle for a while: the calculator may
-// still be looking for the release of the PC's last acknowledgement, and a pull at once could
-// hide it (when it is on the same wire).
-bool StartPacket(JobLink& link) {
+// The job's first use of the lines releases them.
+void TakeLines(JobLink& link) {
     if (!link.byteState.linesWritten) {
         // A new job, perhaps on another port: what the last one learnt does not hold.
         link.byteState.linesWritten = true;
         link.ThePort().Lateness().Forget();
         link.Write(kReleaseBoth);
     }
+}
+
+// A packet the PC sends starts on a link that has read idle for a while: the calculator may
+// still be looking for the release of the PC's last acknowledgement, and a pull at once could
+// hide it (when it is on the same wire).
+bool StartPacket(JobLink& link) {
+    TakeLines(link);
     return AwaitIdleLink(link);
 }
 } // namespace
@@ -108,11 +130,13 @@ void SendLinkByte(JobLink& link, std::uint8_t byte, ByteStart start, ByteEnd end
 std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
     if (link.GivenUp())
         return 0;
+    if (start == ByteStart::Listen)
+        TakeLines(link); // listening, the PC pulls no wire
     WaitKind firstWait = FirstWait(start);
     std::uint8_t value = 0;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit) {
-        if (!AwaitLines(link, firstWait, NextBit(link), &reading))
+        if (!AwaitLines(link, firstWait, NextBit(link, firstWait == WaitKind::Listen), &reading))
             return 0;
         firstWait = WaitKind::Answer;
         // The calculator pulls the DTR/DSR wire for a 1, the RTS/CTS wire (or both) for a 0;

@@ -14,6 +14,9 @@ enum class ByteStart {
     // The same, and its first wait may last as long as a person needs: the job's first packet,
     // the calculator's answer to a variable header (it may show a prompt).
     PacketForAPerson,
+    // Receiving only: the first byte of a batch the calculator sends, awaited on released lines
+    // for as long as it takes (WaitKind::Listen).
+    Listen,
 };
 
 enum class ByteEnd {

@@ -13,9 +13,10 @@ using Clock = LineWait::Clock;
 constexpr std::chrono::milliseconds kErrorSignalWait{20};
 
 // The shortest sleep the system gives: about 1 ms under Linux and Wine, one timer tick
-// (about 16 ms) under Windows, whose timer resolution is left as it is.
-void PauseBetweenPolls() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// (about 16 ms) under Windows, whose timer resolution is left as it is; kListenPause listening.
+void PauseBetweenPolls(WaitKind kind) {
+    std::this_thread::sleep_for(kind == WaitKind::Listen ? kListenPause
+                                                         : std::chrono::milliseconds(1));
 }
 
 bool WatchesErrorSignal(WaitKind kind) {
@@ -27,6 +28,8 @@ bool WatchesErrorSignal(WaitKind kind) {
 LinkOutcome GiveUpReason(WaitKind kind, LinkStop stop, Clock::duration waited) {
     if (stop == LinkStop::Closing)
         return LinkOutcome::StopRequested;
+    if (kind == WaitKind::Listen)
+        return stop == LinkStop::None ? LinkOutcome::Running : LinkOutcome::StopRequested;
     if (stop == LinkStop::Cancel && waited >= kLinkCancelGrace)
         return LinkOutcome::StopRequested;
     if (kind != WaitKind::Person && waited >= kLinkAnswerLimit)
@@ -74,8 +77,8 @@ bool LineWait::GoOn() {
         link.GiveUp(reason);
         return false;
     }
-    if (kind == WaitKind::Person && waited >= kLinkSleepAfter)
-        PauseBetweenPolls();
+    if (kind == WaitKind::Listen || (kind == WaitKind::Person && waited >= kLinkSleepAfter))
+        PauseBetweenPolls(kind);
     return true;
 }
 

@@ -30,6 +30,10 @@ constexpr std::chrono::milliseconds kLinkIdleHold{3};
 // the PC's last bit of a packet is the calculator's first bit of its answer. Far below the 2 s a
 // calculator holds a bit before it gives up, so that bit is still there.
 constexpr std::chrono::milliseconds kLinkAckLongest{200};
+// How long a wait for the calculator to start sending sleeps between its looks at the link: the
+// calculator holds each bit for about 2 s, so a few milliseconds lose nothing and cost no
+// processor. Together with the look itself it stays under 10 ms.
+constexpr std::chrono::milliseconds kListenPause{4};
 
 enum class WaitKind {
     // A wait that may wait for a person (the calculator not yet in receive mode, a prompt on
@@ -44,6 +48,9 @@ enum class WaitKind {
     AckRelease,
     // The idle link before a packet the PC sends: as AckRelease.
     IdleLink,
+    // The wait for the calculator to begin sending (receiving): for a person as Person, but
+    // sleeping kListenPause between all its looks, and any stop request ends it at once.
+    Listen,
 };
 
 // A reading and the time its read began.

@@ -8,7 +8,6 @@
 
 namespace {
 constexpr std::uint8_t kPcMachineId = 0x05;
-constexpr std::uint8_t kCalculatorMachineId = 0x85;
 constexpr std::uint8_t kAckPacket[4] = {kPcMachineId, ACK, 0x00, 0x00};
 constexpr std::uint8_t kEndOfTransmissionPacket[4] = {kPcMachineId, EOT, 0x00, 0x00};
 
@@ -27,7 +26,7 @@ struct PacketDisplay {
 // Where a packet the PC sends begins: only the job's first one may wait for a person (the
 // calculator not yet in receive mode).
 ByteStart SentPacketStart(JobLink& link) {
-    return link.packetSent ? ByteStart::PacketStart : ByteStart::PacketForAPerson;
+    return link.exchangeBegun ? ByteStart::PacketStart : ByteStart::PacketForAPerson;
 }
 
 // Sends the four header bytes of a packet; false once the link is given up. `end` is the last
@@ -38,7 +37,7 @@ bool SendHeader(JobLink& link, const std::uint8_t* header, ByteEnd end = ByteEnd
                      i == 3 ? end : ByteEnd::InPacket);
         if (link.GivenUp())
             return false;
-        link.packetSent = true;
+        link.exchangeBegun = true;
     }
     return true;
 }
@@ -166,10 +165,10 @@ std::uint8_t ReadVariableReply(JobLink& link, bool* declined) {
     return reason;
 }
 
-void SendAck(JobLink& link) {
+void SendAck(JobLink& link, bool packetFollows) {
     if (link.GivenUp())
         return;
-    SendHeader(link, kAckPacket);
+    SendHeader(link, kAckPacket, packetFollows ? ByteEnd::AnswerNext : ByteEnd::InPacket);
 }
 
 void SendEndOfTransmission(JobLink& link) {

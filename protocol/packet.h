@@ -17,12 +17,17 @@
 
 #include <cstdint>
 
+// The machine byte that begins every packet a TI-85 sends.
+constexpr std::uint8_t kCalculatorMachineId = 0x85;
+
 constexpr std::uint8_t VAR = 0x06;
 constexpr std::uint8_t CTS = 0x09;
 constexpr std::uint8_t DATA = 0x15;
 constexpr std::uint8_t SKIP = 0x36;
 constexpr std::uint8_t ACK = 0x56;
 constexpr std::uint8_t EOT = 0x92;
+// The receiver's refusal of a damaged packet, which the sender sends again.
+constexpr std::uint8_t ERR = 0x5A;
 
 // `block` is a LengthBlock: 16-bit little-endian length n, then n payload bytes. Read in place.
 void SendPacket(JobLink& link, std::uint8_t command, const std::uint8_t* block, bool waitForAck);
@@ -36,5 +41,7 @@ std::uint8_t ReadReply(JobLink& link);
 // that of the calculator's answer to the header itself, may last as long as a person needs (a
 // prompt on the calculator).
 std::uint8_t ReadVariableReply(JobLink& link, bool* declined);
-void SendAck(JobLink& link);
+// `packetFollows`: the calculator sends its next packet at once (receiving), whose first bit may
+// come on the wire of its acknowledgement of the ACK's last bit.
+void SendAck(JobLink& link, bool packetFollows = false);
 void SendEndOfTransmission(JobLink& link);

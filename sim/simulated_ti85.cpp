@@ -4,9 +4,6 @@
 #include "protocol/variable_name.h"
 
 namespace {
-constexpr std::uint8_t kCalculatorMachineId = 0x85;
-// The answer to a packet the calculator could not take: anything but ACK makes the PC resend.
-constexpr std::uint8_t kRejected = 0x5A;
 constexpr std::uint8_t kBackupType = 0x1D;
 constexpr std::size_t kBackupChunks = 3;
 // The PC's SKIP reason that ends the calculator's whole batch; any other skips one variable.
@@ -269,7 +266,7 @@ bool SimulatedTi85::ReceiveAnswerable(PacketRecord* packet) {
             rejected = true;
         if (!rejected)
             return true;
-        if (!SendToPc(kRejected))
+        if (!SendToPc(ERR))
             return false;
     }
 }
@@ -409,7 +406,7 @@ SimulatedTi85::Step SimulatedTi85::SendAnswered(std::uint8_t command,
             return LinkFailure();
         if (reply.command == ACK)
             return Step::GoOn;
-        if (reply.command != kRejected)
+        if (reply.command != ERR)
             return Fail("expected ACK, got " + CommandText(reply.command));
     }
 }

@@ -24,8 +24,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(RunCalquin({"--help"}), 0);
     EXPECT_EQ(output.rfind("Usage: calquin [--port DEVICE] FILE...\n", 0), 0u) << output;
     for (const char* line :
-         {"\n  3    the calculator stopped answering (--check: a wire is not carried)\n",
-          "\n      --check        check the port instead", "\n  130  stopped with Ctrl-C",
+         {"\n  3    the calculator stopped answering, or stopped sending mid-batch",
+          "a wire is not carried\n", "\n      --check        check the port instead",
+          "\n  -r, --receive      wait for the calculator to send", "\n  130  stopped with Ctrl-C",
           "the most serious wins: 130, then 4, 3, 2, 1.\n"})
         EXPECT_NE(output.find(line), std::string::npos) << line;
 
@@ -39,6 +40,7 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(RunCalquin({"--port", Port(), "--fast"}), 64);
     EXPECT_EQ(output, "calquin: unknown option --fast\ncalquin: no file to send\n"
                       "Usage: calquin [--port DEVICE] FILE...\n"
+                      "       calquin --receive [--port DEVICE] [FOLDER]\n"
                       "       calquin --check [--port DEVICE]\n"
                       "Try 'calquin --help' for more.\n");
 }

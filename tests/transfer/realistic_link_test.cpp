@@ -4,9 +4,11 @@
 // sits out real time, so a batch runs its cases side by side in processes of their own.
 #include "protocol/packet.h"
 #include "tests/support/parallel_scenarios.h"
+#include "tests/support/recorded_variables.h"
 #include "tests/transfer/job_runner.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
+#include "transfer/batch_receiver.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +92,24 @@ void ThroughAnAdapter(const AdapterModel& adapter, std::chrono::microseconds tur
     EXPECT_GT(link.Pc().Lines().StallCount(), 0u);
 }
 
+// And the other way through such an adapter on a busy PC: the calculator sends two variables.
+void ReceivedThroughAnAdapter(const AdapterModel& adapter) {
+    Ti85Options sending = TestTi85();
+    sending.send = {{VariableHeader(0x12, "SLOW", 12), {Pattern(12, 0x80)}, false, ""},
+                    {VariableHeader(0x00, "X", 9), {Pattern(9, 1)}, false, ""}};
+    SimulatedLink back(sending, kSessionLimit);
+    back.Pc().Lines().Model(adapter);
+    back.Pc().Lines().SetStalls(BusyPc());
+    RecordedVariables received;
+    EXPECT_EQ(ReceiveBatch(back.Link(), received).end, ReceiveEnd::Completed);
+    EXPECT_TRUE(back.Ui().messages.empty());
+    ASSERT_EQ(received.entries.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(received.entries[i].header, sending.send[i].header) << i;
+        EXPECT_EQ(received.entries[i].chunks, sending.send[i].chunks) << i;
+    }
+}
+
 std::vector<Scenario> AdapterScenarios() {
     std::vector<Scenario> scenarios;
     for (int turnaround : {3000, 1000}) {
@@ -102,6 +122,9 @@ std::vector<Scenario> AdapterScenarios() {
         scenarios.push_back({std::string("backup, ") + kLinuxCalls100us.name + calculator,
                              [=] { ThroughAnAdapter(kLinuxCalls100us, turn, true); }});
     }
+    for (const AdapterModel* adapter : {&kWindowsReports1ms, &kWindowsReports16ms, &kLinuxCalls1ms})
+        scenarios.push_back({std::string("received, ") + adapter->name,
+                             [=] { ReceivedThroughAnAdapter(*adapter); }});
     return scenarios;
 }
 
@@ -131,7 +154,7 @@ TEST(RealisticLink, AVariableTurnsRoundBothWaysWhateverTheCalculatorsHoldAndLook
     RunScenariosInParallel(TurnaroundScenarios(), kBatchLimit);
 }
 
-TEST(RealisticLink, AVariableAndABackupArriveThroughEachAdapterOnABusyPc) {
+TEST(RealisticLink, AVariableAndABackupArriveThroughEachAdapterOnABusyPcAndTwoVariablesComeBack) {
     RunScenariosInParallel(AdapterScenarios(), kAdapterBatchLimit);
 }
 
