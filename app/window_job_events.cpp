@@ -18,6 +18,9 @@ void WindowEvents::Progress(int percent, std::uint32_t) {
 }
 
 void WindowEvents::Message(MessageKind kind, const char* format, const char* argument) {
+    portFailed = portFailed || kind == MessageKind::PortError;
+    if (quiet)
+        return;
     if (kind == MessageKind::PortError)
         ShowPortMessage(format, argument);
     else
@@ -25,5 +28,6 @@ void WindowEvents::Message(MessageKind kind, const char* format, const char* arg
 }
 
 void WindowEvents::JobEnded(LinkOutcome) {
-    SetDlgItemTextA(mainWindow, IDOK, "Close");
+    if (!quiet)
+        SetDlgItemTextA(mainWindow, IDOK, "Close");
 }

@@ -6,6 +6,13 @@
 
 class WindowEvents : public JobEvents {
   public:
+    // A listening job's events show nothing until the calculator begins to send (Shown): the
+    // listener's end writes no label, and a port whose status cannot be read is only noted
+    // (PortFailed), so that an idle program raises no message of its own. Job thread only.
+    explicit WindowEvents(bool quiet = false) : quiet(quiet) {}
+    void Shown() { quiet = false; }
+    bool PortFailed() const { return portFailed; }
+
     // IDC_VARIABLE.
     void VariableStarted(const char* name) override;
     // IDC_PERCENT as "%d%%", then PBM_SETPOS on IDC_PROGRESS with the same value.
@@ -13,4 +20,8 @@ class WindowEvents : public JobEvents {
     void Message(MessageKind kind, const char* format, const char* argument) override;
     // IDOK reads "Close".
     void JobEnded(LinkOutcome outcome) override;
+
+  private:
+    bool quiet;
+    bool portFailed = false;
 };
