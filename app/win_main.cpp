@@ -6,6 +6,7 @@
 #include "app/port_lock.h"
 #include "app/port_name.h"
 #include "app/settings_key.h"
+#include "app/window_lines.h"
 #include "link/link_port_win32.h"
 #include "ui/control_ids.h"
 
@@ -52,7 +53,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     // The open port, for as long as the process runs: a job that will not stop may use it
     // until the process ends.
-    static Win32Lines lines(mainWindow);
+    static Win32Lines portLines(mainWindow);
+    static WindowLines lines(portLines);
     static Port openPort(lines);
     MainWindowStart start{&openPort, files.empty() ? nullptr : MakeFileDrop(files)};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,

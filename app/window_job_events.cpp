@@ -18,9 +18,6 @@ void WindowEvents::Progress(int percent, std::uint32_t) {
 }
 
 void WindowEvents::Message(MessageKind kind, const char* format, const char* argument) {
-    portFailed = portFailed || kind == MessageKind::PortError;
-    if (quiet)
-        return;
     if (kind == MessageKind::PortError)
         ShowPortMessage(format, argument);
     else
