@@ -15,6 +15,9 @@ void TakeOption(int argc, const char* const* argv, int* index, Arguments* argume
     } else if (std::strcmp(option, "-V") == 0 || std::strcmp(option, "--version") == 0) {
         if (arguments->action != Action::Help)
             arguments->action = Action::Version;
+    } else if (std::strcmp(option, "-r") == 0 || std::strcmp(option, "--receive") == 0) {
+        if (arguments->action == Action::Send)
+            arguments->action = Action::Receive;
     } else if (StartsWith(option, "--port=")) {
         arguments->port = option + std::strlen("--port=");
     } else if (std::strcmp(option, "-p") == 0 || std::strcmp(option, "--port") == 0) {
@@ -40,12 +43,14 @@ Arguments ParseArguments(int argc, const char* const* argv, const char* environm
         else
             arguments.files.push_back(argument);
     }
-    if (arguments.action != Action::Send)
+    if (arguments.action != Action::Send && arguments.action != Action::Receive)
         return arguments;
     if (arguments.port.empty() && environmentPort)
         arguments.port = environmentPort;
-    if (arguments.files.empty())
+    if (arguments.action == Action::Send && arguments.files.empty())
         arguments.problems.push_back("no file to send");
+    if (arguments.action == Action::Receive && arguments.files.size() > 1)
+        arguments.problems.push_back("--receive takes one FOLDER");
     if (arguments.port.empty()) {
         arguments.problems.push_back("no serial device: give --port DEVICE or set CALQUIN_PORT");
         arguments.noPort = true;

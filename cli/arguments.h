@@ -1,15 +1,16 @@
 // The command line: calquin [--port DEVICE] FILE...
+//                   calquin --receive [--port DEVICE] [FOLDER]
 #pragma once
 
 #include <string>
 #include <vector>
 
-enum class Action { Send, Help, Version, UsageError };
+enum class Action { Send, Receive, Help, Version, UsageError };
 
 struct Arguments {
     Action action = Action::Send;
-    std::string port; // --port, else CALQUIN_PORT
-    std::vector<std::string> files;
+    std::string port;                  // --port, else CALQUIN_PORT
+    std::vector<std::string> files;    // sending; receiving, the folder (none: the current one)
     std::vector<std::string> problems; // what is wrong with a usage error
     bool noPort = false;               // among them: neither --port nor CALQUIN_PORT
 };

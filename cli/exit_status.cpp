@@ -11,7 +11,7 @@ int ExitStatus(const RunSummary& summary) {
         return 3;
     if (summary.report.endedByCalculator || summary.report.declinedVariables > 0)
         return 2;
-    if (summary.report.refusedFiles > 0)
+    if (summary.report.refusedFiles > 0 || summary.writeFailed)
         return 1;
     return 0;
 }

@@ -1,9 +1,10 @@
 // The program's exit status: what the worst thing that happened was.
 //
-//   0   every file sent             3   the calculator stopped answering
-//   1   a file refused (batch on)   4   the port could not be opened or is in use
-//   2   the calculator declined     64  usage
-//       or ended the batch          130 stopped with Ctrl-C (128 + n for SIGTERM, SIGHUP)
+//   0   every file sent (received)  3   the calculator stopped answering (sending)
+//   1   a file refused (batch on),  4   the port could not be opened or is in use
+//       or one not written          64  usage
+//   2   the calculator declined     130 stopped with Ctrl-C (128 + n for SIGTERM, SIGHUP)
+//       or ended the batch
 //
 // When several apply, the most serious wins: a stop signal, then 4, 3, 2, 1.
 #pragma once
@@ -18,6 +19,7 @@ struct RunSummary {
     bool portFailed = false;
     LinkOutcome linkOutcome = LinkOutcome::Running;
     BatchReport report;
+    bool writeFailed = false; // receiving: a received variable could not be written
 };
 
 int ExitStatus(const RunSummary& summary);

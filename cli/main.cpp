@@ -1,10 +1,12 @@
 // calquin [--port DEVICE] FILE...: the Linux program. It sends the files as one batch through
 // the same core as the Windows program, with the POSIX seams: the port's modem lines by ioctl,
-// status and messages on standard error, files read with POSIX calls.
+// status and messages on standard error, files read with POSIX calls. With --receive it waits
+// for the calculator to send one batch and writes each variable as a file (receive_files.h).
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
 #include "cli/help_text.h"
 #include "cli/port_problem.h"
+#include "cli/receive_files.h"
 #include "cli/serial_devices.h"
 #include "cli/stop_signals.h"
 #include "link/link_port_posix.h"
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 void Print(std::FILE* stream, const std::string& text) {
@@ -75,6 +78,29 @@ RunSummary SendFiles(SerialDevice& device, const std::vector<std::string>& files
         ReportCalculatorAnswers(summary.report);
     return summary;
 }
+
+bool IsFolder(const std::string& folder) {
+    struct stat status;
+    return folder.empty() || (stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode));
+}
+
+// One batch from the calculator into `folder`; the port is closed, lines released, whatever
+// became of it.
+RunSummary ReceiveFiles(SerialDevice& device, const std::string& folder) {
+    RunSummary summary;
+    Port port(device);
+    TerminalEvents events;
+    TransferJob job(port, events);
+    WatchedJob watched(job);
+    FolderOfReceivedFiles files(folder);
+    WritePermanentLine("calquin: waiting for the calculator to send (Ctrl-C to stop)");
+    ReceiveBatch(job.Link(), files);
+    EndTransferJob(job);
+    device.Close();
+    summary.linkOutcome = job.Link().Outcome();
+    summary.writeFailed = files.failed > 0;
+    return summary;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -89,16 +115,23 @@ int main(int argc, char** argv) {
     case Action::UsageError:
         return ReportUsageError(arguments);
     case Action::Send:
+    case Action::Receive:
         break;
     }
     std::signal(SIGPIPE, SIG_IGN); // a closed stderr must not end a transfer half-way
     WatchStopSignals();
 
+    const std::string folder = arguments.files.empty() ? "" : arguments.files[0];
+    if (arguments.action == Action::Receive && !IsFolder(folder)) {
+        Print(stderr, "calquin: no such folder: " + EscapedPath(folder.c_str()) + "\n");
+        return 1;
+    }
     SerialDevice device;
     PortOpenResult opened = device.Open(arguments.port.c_str());
     RunSummary summary;
     if (opened.opening == PortOpening::Opened) {
-        summary = SendFiles(device, arguments.files);
+        summary = arguments.action == Action::Receive ? ReceiveFiles(device, folder)
+                                                      : SendFiles(device, arguments.files);
     } else {
         Print(stderr, PortProblemText(arguments.port.c_str(), opened));
         summary.portFailed = true;

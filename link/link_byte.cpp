@@ -24,10 +24,20 @@ WaitKind FirstWait(const JobLink& link, ByteStart start) {
 // PC's last acknowledgement: the same reading counts as a bit on that wire (the calculator's
 // next bit may well be there) once it has lasted longer than a report can be late. Any other
 // reading shows that the release has been reported.
+//
+// Listening, a reading may show the PC's own pulls from before it released the lines, on a port
+// whose lateness nothing has shown yet: one so soon after the release does not count. The
+// calculator holds its first bit far longer.
+constexpr std::chrono::milliseconds kListenAfterRelease{20};
+
 class NextBit {
   public:
-    explicit NextBit(JobLink& link) : link(link) {}
+    explicit NextBit(JobLink& link, bool listening = false) : link(link), listening(listening) {}
     bool operator()(LinkLines reading) {
+        if (listening)
+            return reading != kIdleReading &&
+                   !link.ThePort().Lateness().MayBeStale(ReportLateness::Clock::now(),
+                                                         kListenAfterRelease);
         LinkLines& lateAck = link.byteState.lateAck;
         if (lateAck == kIdleReading || reading != lateAck) {
             lateAck = kIdleReading;
@@ -38,6 +48,7 @@ class NextBit {
 
   private:
     JobLink& link;
+    const bool listening;
 };
 
 // The job's first use of the lines releases them.
@@ -94,7 +105,8 @@ std::uint8_t ReceiveLinkByte(JobLink& link, ByteStart start) {
     std::uint8_t value = 0;
     LinkLines reading;
     for (int bit = 0; bit < 8; ++bit) {
-        if (!AwaitLines(link, packetStart ? firstWait : WaitKind::Answer, NextBit(link), &reading))
+        if (!AwaitLines(link, packetStart ? firstWait : WaitKind::Answer,
+                        NextBit(link, packetStart && start == ByteStart::Listen), &reading))
             return 0;
         packetStart = false;
         // The calculator pulls the DTR/DSR wire for a 1, the RTS/CTS wire (or both) for a 0;

@@ -5,6 +5,9 @@
 //   SendBatch, ResendLastFile, EndTransferJob   a job's frame (here)
 //   SendFile, SendVariable (file_sender.h)      one file, one variable
 //   ReadFileStart (file_reader.h), the file format (variable_file.h)
+//   ReceiveBatch (batch_receiver.h)             the other way: a batch the calculator sends,
+//                                               each whole variable handed to the front end
+//   BuildVariableFile, the file names, WriteNewFile   what was received, as files
 //
 // Called by the front ends (the Windows program's job threads in app/, the Linux program in
 // cli/), which collect the paths and own the port; calls the packet layer (protocol/) and tells

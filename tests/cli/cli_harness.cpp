@@ -99,6 +99,10 @@ std::string CliTest::CalculatorEnded() {
     return calculatorResult;
 }
 
+Bytes CliTest::FileBytes(const std::string& name) const {
+    return ReadBytes(folder.File(name));
+}
+
 std::string CliTest::Trace() const {
     std::istringstream lines(ReadText(folder.File("receipt/trace.txt")));
     std::string trace, direction, command, rest;

@@ -26,8 +26,9 @@ class CliTest : public ::testing::Test {
     VirtualCable& Cable() { return *cable; }
     int PortTerminal() const { return portMaster; }
 
-    // Writes a file into the test's folder, the folder calquin runs in.
+    // Writes a file into the test's folder, the folder calquin runs in; reads one back.
     void WriteFile(const std::string& name, const Bytes& contents);
+    Bytes FileBytes(const std::string& name) const;
 
     // The simulated TI-85 with these extra ti85sim options; it ends its session by itself.
     void StartCalculator(const std::vector<std::string>& options = {});

@@ -46,11 +46,23 @@ TEST(CommandLine, UsageErrorsAreNamedAndHelpAndVersionWinOverThem) {
     Arguments files = Parse({"-p", "/dev/x", "--", "-h", "-"});
     EXPECT_EQ(files.action, Action::Send);
     EXPECT_EQ(files.files, (std::vector<std::string>{"-h", "-"}));
+
+    // Receiving takes one folder or none, and no file to send.
+    Arguments receive = Parse({"--receive", "-p", "/dev/x", "in"});
+    EXPECT_EQ(receive.action, Action::Receive);
+    EXPECT_EQ(receive.files, std::vector<std::string>{"in"});
+    EXPECT_EQ(Parse({"-r", "-p", "/dev/x"}).action, Action::Receive);
+    EXPECT_EQ(Parse({"-r", "-p", "/dev/x", "a", "b"}).problems,
+              std::vector<std::string>{"--receive takes one FOLDER"});
+    EXPECT_EQ(Parse({"-r", "--help"}).action, Action::Help);
 }
 
 TEST(ExitStatus, TheMostSeriousOutcomeWins) {
     RunSummary summary;
     EXPECT_EQ(ExitStatus(summary), 0);
+    summary.writeFailed = true; // a received variable not written
+    EXPECT_EQ(ExitStatus(summary), 1);
+    summary.writeFailed = false;
     summary.report.refusedFiles = 1;
     EXPECT_EQ(ExitStatus(summary), 1);
     summary.report.declinedVariables = 1;

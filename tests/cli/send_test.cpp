@@ -6,6 +6,9 @@
 #include "sim/virtual_cable.h"
 
 #include <fcntl.h>
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -157,4 +160,77 @@ TEST_F(CliTest, OnATerminalTheStatusLineIsRedrawnAndANameNeverActsAsAControlSequ
     EXPECT_GT(std::count(shown.begin(), shown.end(), '\r'), 1) << shown; // redrawn in place
     for (char control : {'\x1b', '\x07'})
         EXPECT_EQ(shown.find(control), std::string::npos) << shown;
+}
+
+namespace {
+// A received variable's file as TI-85 programs write it: the signature, 1A 0C 00, the comment
+// padded to 42 bytes, the data section's length, the entry, the section's checksum.
+Bytes ReceivedFileOf(const TestVariable& variable) {
+    Bytes section = LengthBlockOf(variable.header);
+    for (const Bytes& chunk : variable.chunks) {
+        Bytes block = LengthBlockOf(chunk);
+        section.insert(section.end(), block.begin(), block.end());
+    }
+    const std::string start = std::string("**TI85**\x1A\x0C", 10) + '\0' + "Received by Calquin";
+    Bytes file(start.begin(), start.end());
+    file.resize(53, 0x00);
+    Bytes withLength = LengthBlockOf(section);
+    file.insert(file.end(), withLength.begin(), withLength.end());
+    unsigned sum = 0;
+    for (std::uint8_t byte : section)
+        sum += byte;
+    file.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    file.push_back(static_cast<std::uint8_t>(sum >> 8 & 0xFF));
+    return file;
+}
+} // namespace
+
+// The calculator sends; each variable is saved as a file of its own, never over another, every
+// byte as TI-85 files have it; a received file sent back arrives byte for byte.
+TEST_F(CliTest, WhatTheCalculatorSendsIsSavedAsFilesThatGoBackByteForByte) {
+    TestVariable p = Variable("P", 150, 1), q = Variable("Q", 70, 2);
+    WriteFile("batch.85g", FileOf({p, q}));
+    ASSERT_EQ(mkdir(folder.File("in").c_str(), 0755), 0);
+    WriteFile("in/P.85p", {1, 2, 3}); // taken: the first variable becomes P-2.85p
+    StartCalculator({"--send", folder.File("batch.85g"), "--send-after", "300"});
+    EXPECT_EQ(RunCalquin({"--receive", "--port", Port(), "in"}), 0) << output;
+    EXPECT_EQ(CalculatorResult(), "batch sent");
+    EXPECT_TRUE(Contains(output, "in/P-2.85p\n")) << output;
+    EXPECT_TRUE(Contains(output, "in/Q.85p\n")) << output;
+    EXPECT_EQ(FileBytes("in/P.85p"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(FileBytes("in/P-2.85p"), ReceivedFileOf(p));
+    EXPECT_EQ(FileBytes("in/Q.85p"), ReceivedFileOf(q));
+
+    // A backup, into the current folder.
+    TestVariable backup = Backup(600, 0, 300);
+    WriteFile("memory.85b", FileOf({backup}));
+    StartCalculator({"--send", folder.File("memory.85b")});
+    EXPECT_EQ(RunCalquin({"--receive", "--port", Port()}), 0) << output;
+    EXPECT_EQ(CalculatorResult(), "batch sent");
+    EXPECT_TRUE(Contains(output, "backup.85b\n")) << output;
+    EXPECT_EQ(FileBytes("backup.85b"), ReceivedFileOf(backup));
+
+    StartCalculator();
+    EXPECT_EQ(RunCalquin({"--port", Port(), "in/P-2.85p"}), 0) << output;
+    EXPECT_EQ(CalculatorResult(), "end of transmission");
+    ExpectReceived({p});
+}
+
+// Pulled out in the third variable: the first two are on disk whole, nothing of the third.
+TEST_F(CliTest, ACalculatorThatStopsMidBatchLeavesTheWholeVariablesAndExits3) {
+    TestVariable a = Variable("A", 40, 1), b = Variable("B", 40, 2), c = Variable("C", 40, 3);
+    WriteFile("three.85g", FileOf({a, b, c}));
+    // Each variable: VAR 4+5+2, ACK, CTS, ACK 4 each, DATA 4+40+2, ACK 4: 73 bytes both ways.
+    StartCalculator({"--send", folder.File("three.85g"), "--unplug-at-byte", "180"});
+    ASSERT_EQ(mkdir(folder.File("in").c_str(), 0755), 0);
+    EXPECT_EQ(RunCalquin({"--receive", "--port", Port(), "in"}), 3) << output;
+    CalculatorResult();
+    EXPECT_EQ(FileBytes("in/A.85p"), ReceivedFileOf(a));
+    EXPECT_EQ(FileBytes("in/B.85p"), ReceivedFileOf(b));
+    EXPECT_FALSE(Contains(output, "C.85p")) << output;
+    EXPECT_TRUE(Contains(output, "stopped sending")) << output;
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("in")))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"A.85p", "B.85p"})); // no part of C, no temporary
 }

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -139,4 +140,51 @@ TEST_F(CliTest, ASecondProgramOnTheSamePortIsRefusedAndLeavesTheFirstAlone) {
     ASSERT_TRUE(first->Wait(SecondsFromNow(20)));
     EXPECT_EQ(first->ExitCode(), 130);
     EXPECT_EQ(Cable().pc.Pulled(), 0);
+}
+
+// Receiving: Ctrl-C while nobody sends ends the wait at once; Ctrl-C once the calculator sends
+// lets the variable under way arrive and be saved, then ends the calculator's batch with the
+// exit. Nothing is ever half-written.
+TEST_F(CliTest, CtrlCWhileReceivingEndsTheWaitOrTheCalculatorsBatch) {
+    std::unique_ptr<ChildProcess> waiting = StartCalquin({"--receive", "--port", Port()});
+    ASSERT_TRUE(waiting->WaitForOutput("waiting for the calculator", SecondsFromNow(30)));
+    auto interrupted = std::chrono::steady_clock::now();
+    waiting->Signal(SIGINT);
+    ASSERT_TRUE(waiting->Wait(SecondsFromNow(20)));
+    EXPECT_LT(SecondsSince(interrupted), 5.0);
+    EXPECT_EQ(waiting->ExitCode(), 130) << waiting->Output();
+    EXPECT_EQ(Cable().pc.Pulled(), 0);
+
+    std::vector<TestVariable> three = {Variable("X", 500, 1), Variable("Y", 500, 2),
+                                       Variable("Z", 500, 3)};
+    WriteFile("three.85g", FileOf(three));
+    ASSERT_EQ(mkdir(folder.File("in").c_str(), 0755), 0);
+    std::vector<std::string> sending = {"--send", folder.File("three.85g")};
+    sending.insert(sending.end(), kSlowly.begin(), kSlowly.end());
+    StartCalculator(sending);
+    std::unique_ptr<ChildProcess> program = StartCalquin({"--receive", "--port", Port(), "in"});
+    ASSERT_TRUE(program->WaitForOutput("X.85p\n", SecondsFromNow(60))) << program->Output();
+    program->Signal(SIGINT);
+    ASSERT_TRUE(program->Wait(SecondsFromNow(60)));
+    EXPECT_EQ(program->ExitCode(), 130) << program->Output();
+    EXPECT_EQ(CalculatorResult(), "batch sent");
+    const std::string trace = Trace();
+    const std::string exit = "TI:VAR PC:ACK PC:SKIP TI:ACK ";
+    ASSERT_GE(trace.size(), exit.size());
+    EXPECT_EQ(trace.substr(trace.size() - exit.size()), exit) << trace;
+    std::size_t saved = 0;
+    for (const TestVariable& variable : three) {
+        const std::string name =
+            "in/" + std::string(variable.header.begin() + 4, variable.header.end()) + ".85p";
+        struct stat status;
+        if (stat(folder.File(name).c_str(), &status) != 0)
+            continue;
+        ++saved;
+        EXPECT_EQ(static_cast<std::size_t>(status.st_size), 55 + 2 + 5 + 2 + 500 + 2) << name;
+    }
+    EXPECT_GE(saved, 1u);
+    EXPECT_LT(saved, 3u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("in")),
+                            std::filesystem::directory_iterator()),
+              static_cast<long>(saved)); // no temporary left
 }

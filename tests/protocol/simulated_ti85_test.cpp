@@ -1,12 +1,15 @@
 #include "link/link_byte.h"
+#include "link/link_wait.h"
 #include "protocol/packet.h"
 #include "sim/simulated_ti85.h"
 #include "tests/protocol/peer.h"
+#include "protocol/packet_receive.h"
 #include "tests/support/calculator_thread.h"
+#include "tests/support/recorded_variables.h"
+#include "transfer/batch_receiver.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <thread>
 
 namespace {
@@ -253,90 +256,11 @@ TEST_F(SimulatedTi85Test, ReplugStartsOverFromAFreshPacket) {
 }
 
 namespace {
-// The PC's side of a batch the calculator sends, as small as these tests need.
-struct CalculatorPacket {
-    std::uint8_t machineId = 0;
-    std::uint8_t command = 0;
-    Bytes payload;
-    bool checksumGood = true;
-};
-
-CalculatorPacket ReceiveCalculatorPacket(JobLink& link) {
-    std::uint8_t header[4];
-    for (std::uint8_t& byte : header)
-        byte =
-            ReceiveLinkByte(link, &byte == header ? ByteStart::PacketStart : ByteStart::InPacket);
-    CalculatorPacket packet{header[0], header[1], Bytes(header[2] | header[3] << 8), true};
-    std::uint16_t sum = 0;
-    for (std::uint8_t& byte : packet.payload) {
-        byte = ReceiveLinkByte(link);
-        sum = static_cast<std::uint16_t>(sum + byte);
-    }
-    if (!packet.payload.empty()) {
-        std::uint8_t low = ReceiveLinkByte(link);
-        packet.checksumGood = (low | ReceiveLinkByte(link) << 8) == sum;
-    }
-    return packet;
-}
-
-struct ReceivedBatch {
-    std::vector<ReceivedVariable> variables; // taken whole
-    std::vector<std::uint8_t> machineIds;    // of every packet the calculator sent
-    int errors = 0;                          // packets answered with ERR
-    bool eot = false;
-};
-
-// A packet the calculator awaits an answer to: ERR until it comes whole, then ACK.
-CalculatorPacket TakeCalculatorPacket(JobLink& link, ReceivedBatch* batch) {
-    static const std::uint8_t kErr[] = {0x05, 0x5A, 0x00, 0x00};
-    for (;;) {
-        CalculatorPacket packet = ReceiveCalculatorPacket(link);
-        batch->machineIds.push_back(packet.machineId);
-        if (packet.checksumGood || link.GivenUp()) {
-            SendAck(link);
-            return packet;
-        }
-        ++batch->errors;
-        SendRawPacket(link, kErr, false);
-    }
-}
-
-// Receives until EOT, a backup, an exit or a link given up; `skips` answers the index-th VAR
-// with a SKIP of that reason, every other with CTS.
-ReceivedBatch ReceiveBatch(JobLink& link, std::map<int, std::uint8_t> skips = {}) {
-    ReceivedBatch batch;
-    for (int index = 0; !link.GivenUp(); ++index) {
-        CalculatorPacket header = TakeCalculatorPacket(link, &batch);
-        batch.eot = header.command == EOT;
-        if (header.command != VAR)
-            break;
-        auto skip = skips.find(index);
-        if (skip != skips.end()) {
-            const Bytes block = {0x01, 0x00, skip->second};
-            SendPacket(link, SKIP, block.data(), true);
-            if (skip->second == 1)
-                break;
-            continue;
-        }
-        static const std::uint8_t kCts[] = {0x05, CTS, 0x00, 0x00};
-        SendRawPacket(link, kCts, true);
-        ReceivedVariable variable{header.payload, {}, header.payload[2] == 0x1D, ""};
-        for (std::size_t chunk = 0; chunk < (variable.backup ? 3u : 1u); ++chunk)
-            variable.chunks.push_back(TakeCalculatorPacket(link, &batch).payload);
-        if (link.GivenUp())
-            break;
-        batch.variables.push_back(variable);
-        if (variable.backup)
-            break;
-    }
-    return batch;
-}
-
 ReceivedVariable ToSend(const Bytes& header, std::vector<Bytes> chunks) {
     return ReceivedVariable{PayloadOf(header), std::move(chunks), false, ""};
 }
 
-void ExpectSameVariables(const std::vector<ReceivedVariable>& got,
+void ExpectSameVariables(const std::vector<ReceivedEntry>& got,
                          const std::vector<ReceivedVariable>& sent) {
     ASSERT_EQ(got.size(), sent.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
@@ -357,34 +281,50 @@ const std::vector<ReceivedVariable> kThreeVariables = {
     ToSend(kRealHeader, {PayloadOf(kRealData)}),
     ToSend(LengthBlock({0x03, 0x00, 0x12, 0x02, 'P', 0xC1}), {{0x10, 0x20, 0x30}}),
     ToSend(kRealHeader, {PayloadOf(kRealData)})};
+
+// The calculator sends; the PC receives the batch as the program does.
+class ReceivingTest : public SimulatedTi85Test {
+  protected:
+    ReceiveResult Receive() { return ReceiveBatch(calculator.PcLink(), received); }
+    const RecordedUi& Ui() { return calculator.Pc().Ui(); }
+
+    RecordedVariables received;
+};
 } // namespace
 
-TEST_F(SimulatedTi85Test, SendsABatchAfterTheChosenDelayAndEndsItWithTheEot) {
+TEST_F(ReceivingTest, ABatchAfterTheCalculatorsDelayEndsWithItsEot) {
     Ti85Options options = WithDeadline();
     options.send = kThreeVariables;
     options.sendAfter = std::chrono::milliseconds(50);
     SimulatedTi85 ti85(calculator.Cable(), options);
     Clock::time_point started = Clock::now();
     ti85.Start();
-    while (calculator.Cable().calculator.Pulled() == 0 && Clock::now() < Soon())
-        std::this_thread::yield();
+    ReceiveResult result = Receive();
     EXPECT_GE(Clock::now() - started, options.sendAfter);
-    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_FALSE(calculator.PcLink().GivenUp());
     EXPECT_EQ(ti85.Failure(), "");
-    ExpectSameVariables(batch.variables, kThreeVariables);
-    EXPECT_TRUE(batch.eot);
-    EXPECT_EQ(batch.errors, 0);
-    EXPECT_EQ(batch.machineIds, std::vector<std::uint8_t>(7, 0x85));
+    EXPECT_EQ(result.end, ReceiveEnd::Completed);
+    EXPECT_EQ(result.variables, 3u);
+    EXPECT_EQ(result.rejectedPackets, 0u);
+    EXPECT_TRUE(received.started);
+    ExpectSameVariables(received.entries, kThreeVariables);
     EXPECT_EQ(ti85.Delivered(), (std::vector<std::size_t>{0, 1, 2}));
     const std::string variable = " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86";
-    EXPECT_EQ(CommandsOf(ti85.Packets()), variable + variable + variable + " TI:146 PC:86");
-    EXPECT_EQ(ti85.Packets()[6].name, "P\xC1");
+    std::vector<PacketRecord> packets = ti85.Packets();
+    EXPECT_EQ(CommandsOf(packets), variable + variable + variable + " TI:146 PC:86");
+    for (const PacketRecord& packet : packets)
+        EXPECT_EQ(packet.machineId,
+                  packet.direction == LinkDirection::PcToCalculator ? 0x05 : 0x85);
+    // Each variable's name as it starts, its data's progress as it arrives.
+    EXPECT_EQ(Ui().variableNames, (std::vector<std::string>{"A", "P\xC1", "A"}));
+    EXPECT_EQ(Ui().percents, (std::vector<int>{10,  20, 30, 40, 50, 60, 70, 80, 90, 100, 33, 66,
+                                               100, 10, 20, 30, 40, 50, 60, 70, 80, 90,  100}));
+    EXPECT_TRUE(Ui().messages.empty());
 }
 
 // Sent while the PC holds a wire, its first bit would be lost: it waits for the idle link.
-TEST_F(SimulatedTi85Test, SendsABackupOnceTheLinkIsIdleAndNoEot) {
+TEST_F(ReceivingTest, ABackupOnceTheLinkIsIdleEndsWithoutEot) {
     ReceivedVariable backup =
         ToSend(BackupHeader(), {PayloadOf(Chunk(40, 1)), {}, PayloadOf(Chunk(300, 9))});
     Ti85Options options = WithDeadline();
@@ -396,44 +336,64 @@ TEST_F(SimulatedTi85Test, SendsABackupOnceTheLinkIsIdleAndNoEot) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(ti85.Link().ByteCount(), 0);
     EXPECT_EQ(calculator.Cable().calculator.Pulled(), 0);
-    calculator.Cable().WritePcLines(3);
-    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
+    // The receiver's listening releases the PC's lines.
+    ReceiveResult result = Receive();
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
-    ExpectSameVariables(batch.variables, {backup});
-    EXPECT_FALSE(batch.eot);
+    EXPECT_EQ(result.end, ReceiveEnd::Completed);
+    ExpectSameVariables(received.entries, {backup});
     EXPECT_EQ(CommandsOf(ti85.Packets()),
               " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86 TI:21 PC:86 TI:21 PC:86");
+    EXPECT_EQ(Ui().variableNames, (std::vector<std::string>{"Chunk1", "Chunk2", "Chunk3"}));
 }
 
-TEST_F(SimulatedTi85Test, TheSendersBatchGoesOnAfterASkipAndEndsAtAnExit) {
+// The calculator's skip (reason 2) goes on with its next variable; the PC's Cancel answers the
+// calculator's next VAR with the exit (reason 1), which ends its batch without an EOT.
+TEST_F(ReceivingTest, AfterASkipTheBatchGoesOnAndCancelEndsItWithTheExit) {
     Ti85Options options = WithDeadline();
     options.send = kThreeVariables;
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch(calculator.PcLink(), {{0, 2}, {2, 1}});
+    // The first variable skipped by hand, packet by packet.
+    JobLink& link = calculator.PcLink();
+    ReceivedPacket header;
+    std::uint8_t machineId = ReceiveLinkByte(link, ByteStart::Listen);
+    ASSERT_TRUE(ReceivePacketAfter(link, machineId, &header));
+    EXPECT_EQ(header.command, VAR);
+    SendAck(link);
+    const Bytes skip = {0x01, 0x00, 0x02};
+    SendPacket(link, SKIP, skip.data(), true);
+
+    received.afterVariable = [&](std::size_t) { calculator.Pc().RequestStop(LinkStop::Cancel); };
+    ReceiveResult result = Receive();
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
-    ExpectSameVariables(batch.variables, {kThreeVariables[1]});
+    EXPECT_EQ(result.end, ReceiveEnd::Exited);
+    EXPECT_EQ(link.Outcome(), LinkOutcome::Running);
+    ExpectSameVariables(received.entries, {kThreeVariables[1]});
     EXPECT_EQ(ti85.Delivered(), std::vector<std::size_t>{1});
     const std::string skipped = " TI:6 PC:86 PC:54 TI:86";
-    EXPECT_EQ(CommandsOf(ti85.Packets()),
-              skipped + " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86" + skipped); // no EOT
+    std::vector<PacketRecord> packets = ti85.Packets();
+    EXPECT_EQ(CommandsOf(packets), skipped + " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86" + skipped);
+    ASSERT_EQ(packets.size(), 14u);
+    EXPECT_EQ(packets[2].payload, Bytes{2});
+    EXPECT_EQ(packets[12].payload, Bytes{1});
+    EXPECT_TRUE(Ui().messages.empty());
 }
 
 // A damaged VAR and a damaged DATA are each answered with ERR and come again whole.
-TEST_F(SimulatedTi85Test, ASentPacketWithABadChecksumComesAgainAfterTheErr) {
+TEST_F(ReceivingTest, APacketWithABadChecksumComesAgainAfterTheErr) {
     Ti85Options options = WithDeadline();
     options.send = {kThreeVariables[0]};
     options.badChecksums = {0, 2};
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
+    ReceiveResult result = Receive();
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
-    EXPECT_EQ(batch.errors, 2);
-    ExpectSameVariables(batch.variables, {kThreeVariables[0]});
-    EXPECT_TRUE(batch.eot);
+    EXPECT_EQ(result.end, ReceiveEnd::Completed);
+    EXPECT_EQ(result.rejectedPackets, 2u);
+    ExpectSameVariables(received.entries, {kThreeVariables[0]});
     std::vector<PacketRecord> packets = ti85.Packets();
     EXPECT_EQ(CommandsOf(packets),
               " TI:6 PC:90 TI:6 PC:86 PC:9 TI:86 TI:21 PC:90 TI:21 PC:86 TI:146 PC:86");
@@ -443,20 +403,46 @@ TEST_F(SimulatedTi85Test, ASentPacketWithABadChecksumComesAgainAfterTheErr) {
     EXPECT_EQ(packets[0].payload, packets[2].payload);
     EXPECT_FALSE(packets[6].checksumGood);
     EXPECT_TRUE(packets[8].checksumGood);
+    // The ERR is a header alone.
+    Bytes fromPc = ti85.Link().BytesIn(LinkDirection::PcToCalculator);
+    EXPECT_EQ(Bytes(fromPc.begin(), fromPc.begin() + 4), (Bytes{0x05, 0x5A, 0x00, 0x00}));
 }
 
-// Pulled out in the third variable's data: the PC has the first two whole and gives up.
-TEST_F(SimulatedTi85Test, ACablePulledMidBatchLeavesTheVariablesSentWhole) {
+// Pulled out in the third variable's data: the first two are kept whole, nothing of the third.
+TEST_F(ReceivingTest, ACablePulledMidBatchKeepsTheVariablesThatCameWhole) {
     Ti85Options options = WithDeadline();
     options.send = kThreeVariables;
     // Each variable: VAR 11 bytes, ACK, CTS, ACK 4 each, DATA 16 (the second 9), ACK 4.
     options.link.stopAtByte = 43 + 36 + 11 + 12 + 6;
     SimulatedTi85 ti85(calculator.Cable(), options);
     ti85.Start();
-    ReceivedBatch batch = ReceiveBatch(calculator.PcLink());
-    EXPECT_TRUE(calculator.PcLink().GivenUp());
+    ReceiveResult result = Receive();
+    EXPECT_EQ(result.end, ReceiveEnd::Interrupted);
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::NoAnswer);
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "unplugged");
-    ExpectSameVariables(batch.variables, {kThreeVariables[0], kThreeVariables[1]});
+    EXPECT_EQ(result.variables, 2u);
+    ExpectSameVariables(received.entries, {kThreeVariables[0], kThreeVariables[1]});
     EXPECT_EQ(ti85.Delivered(), (std::vector<std::size_t>{0, 1}));
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_NE(Ui().messages[0].find("stopped sending"), std::string::npos);
+}
+
+// Nothing comes: the wait is for a person, and Cancel ends it at once, lines released.
+TEST_F(ReceivingTest, CancelEndsTheWaitForTheCalculator) {
+    calculator.Cable().WritePcLines(0); // as a port may leave them at open
+    std::thread cancel([&] {
+        std::this_thread::sleep_for(kLinkAnswerLimit + std::chrono::milliseconds(100));
+        calculator.Pc().RequestStop(LinkStop::Cancel);
+    });
+    Clock::time_point started = Clock::now();
+    ReceiveResult result = Receive();
+    Clock::duration waited = Clock::now() - started;
+    cancel.join();
+    EXPECT_EQ(result.end, ReceiveEnd::NothingCame);
+    EXPECT_GT(waited, kLinkAnswerLimit); // no limit of its own
+    EXPECT_EQ(calculator.PcLink().Outcome(), LinkOutcome::StopRequested);
+    EXPECT_FALSE(received.started);
+    EXPECT_EQ(calculator.Cable().pc.Pulled(), 0);
+    EXPECT_TRUE(Ui().messages.empty());
 }

@@ -1,9 +1,12 @@
 #include "transfer/file_sender.h"
 
 #include "protocol/packet.h"
+#include "tests/support/recorded_variables.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "transfer/after_exchange.h"
+#include "transfer/batch_receiver.h"
+#include "transfer/received_file_name.h"
 
 #include <gtest/gtest.h>
 
@@ -328,4 +331,36 @@ TEST(FileSender, ALinkGivenUpMidFileEndsItAtOnce) {
     for (const std::string& name : link.Ui().variableNames)
         EXPECT_EQ(name.rfind("Chunk", 0), std::string::npos) << name;
     EXPECT_TRUE(link.Ui().messages.empty()); // the job tells the user, not the sender
+}
+
+// What the calculator sent, received and written as a file, goes back to a calculator in
+// receive mode byte for byte: a group of two variables, then a backup.
+TEST(FileSender, AReceivedFileSentBackArrivesByteForByte) {
+    const std::vector<ReceivedVariable> batches[] = {
+        {{VariableHeader(0x12, "PROG", 300), {Pattern(300, 7)}, false, ""},
+         {VariableHeader(0x0C, "S\xC1", 2), {{'h', 'i'}}, false, ""}},
+        {{VariableHeader(0x1D, "", 40), {Pattern(40, 1), {}, Pattern(3, 2)}, true, ""}}};
+    for (const std::vector<ReceivedVariable>& batch : batches) {
+        Ti85Options sending = TestTi85();
+        sending.send = batch;
+        SimulatedLink from(sending);
+        RecordedVariables received;
+        EXPECT_EQ(ReceiveBatch(from.Link(), received).end, ReceiveEnd::Completed);
+        Bytes image;
+        ASSERT_EQ(BuildVariableFile(received.entries, &image), FileImage::Built);
+        TempFile file(image, ProposedFileName(received.entries));
+
+        SimulatedLink to;
+        const bool backup = batch[0].backup;
+        EXPECT_EQ(SendFile(to.Job(), file.Path()), !backup);
+        if (!backup)
+            SendEndOfTransmission(to.Link());
+        ASSERT_TRUE(to.WaitUntilDone());
+        std::vector<ReceivedVariable> arrived = to.Calculator().Variables();
+        ASSERT_EQ(arrived.size(), batch.size());
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            EXPECT_EQ(arrived[i].header, batch[i].header) << i;
+            EXPECT_EQ(arrived[i].chunks, batch[i].chunks) << i;
+        }
+    }
 }
