@@ -16,7 +16,7 @@ namespace {
 constexpr UINT_PTR kJobEndTimer = 1;
 // How long a job to be started waits for the listener to stop: it ends at its next look at the
 // link, a few milliseconds; longer only when the calculator has begun to send meanwhile.
-constexpr DWORD kListenerStopWait = 1000;
+constexpr DWORD kListenerStopWait = 5000;
 
 // The job of workerThread (the listener, while idle), kept until that thread has ended; and what
 // the next job inherits from the last one (a Closing request).
