@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/file_handover.h"
+#include "app/listen_job.h"
 #include "app/message_box.h"
 #include "app/port_dialogs.h"
 #include "app/transfer_jobs.h"
@@ -13,11 +14,17 @@ HANDLE workerThread = nullptr;
 
 namespace {
 constexpr UINT_PTR kJobEndTimer = 1;
+// How long a job to be started waits for the listener to stop: it ends at its next look at the
+// link, a few milliseconds; longer only when the calculator has begun to send meanwhile.
+constexpr DWORD kListenerStopWait = 5000;
 
-// The job of workerThread, kept until that thread has ended; and what the next job inherits
-// from the last one (a Closing request).
+// The job of workerThread (the listener, while idle), kept until that thread has ended; and what
+// the next job inherits from the last one (a Closing request).
 std::unique_ptr<WindowJob> runningJob;
 LinkStop carriedStop = LinkStop::None;
+// A listener that could not read the port's status listens again only after the next job, which
+// tells the user.
+bool listeningPaused = false;
 
 Port& OpenPort(HWND window) {
     return *reinterpret_cast<Port*>(GetWindowLongPtrA(window, DWLP_USER));
@@ -26,6 +33,23 @@ Port& OpenPort(HWND window) {
 // Decided from the thread, not from workerThreadId: a cancelled job runs on with the id at 0.
 bool JobThreadAlive() {
     return workerThread && WaitForSingleObject(workerThread, 0) != WAIT_OBJECT_0;
+}
+
+// Until the job's thread has ended, at most `waitMilliseconds`; the job's writes to the window,
+// which wait for this thread, are handled meanwhile.
+bool WaitForJobThread(DWORD waitMilliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD waited = GetTickCount() - start;
+        DWORD left = waited < waitMilliseconds ? waitMilliseconds - waited : 0;
+        DWORD result = MsgWaitForMultipleObjects(1, &workerThread, FALSE, left, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        if (result != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
 }
 
 // Send... and Resend start jobs only while none runs; the focus leaves them when they go.
@@ -41,29 +65,67 @@ void EnableJobButtons(HWND window, bool enable) {
     }
 }
 
-// The job has announced its end; once its thread has ended, the next job may start.
+// The job whose thread has ended: its handle closed, the job released, its end message (if it
+// has not come yet) dropped, and the buttons back.
+void ReleaseEndedJob(HWND window) {
+    KillTimer(window, kJobEndTimer);
+    MSG ended;
+    PeekMessageA(&ended, window, WM_JOB_ENDED, WM_JOB_ENDED, PM_REMOVE);
+    CloseHandle(workerThread);
+    workerThread = nullptr;
+    workerThreadId = 0; // in case the id was stored after the job had cleared it
+    if (runningJob) {
+        carriedStop = runningJob->job.Link().CarriedStop();
+        listeningPaused = runningJob->listens && runningJob->events.PortFailed();
+    }
+    runningJob.reset();
+    EnableJobButtons(window, true);
+}
+
+// While no job runs, a listener waits for the calculator to send.
+void StartListening(HWND window) {
+    if (workerThread || listeningPaused || carriedStop == LinkStop::Closing)
+        return;
+    runningJob = std::make_unique<WindowJob>(OpenPort(window), carriedStop, nullptr, true);
+    workerThread = CreateThread(nullptr, 0, ListenJob, runningJob.get(), 0, &runningJob->threadId);
+    if (!workerThread)
+        runningJob.reset(); // tried again when the next job ends
+}
+
+// A listener that nothing has come to is stopped, so that a job may start. False while the
+// calculator sends to it.
+bool StopListening(HWND window) {
+    if (!runningJob || !runningJob->listens || !JobThreadAlive())
+        return true;
+    if (runningJob->calculatorSending)
+        return false;
+    runningJob->job.Link().RequestStop(LinkStop::Cancel);
+    if (!WaitForJobThread(kListenerStopWait))
+        return false;
+    ReleaseEndedJob(window);
+    return true;
+}
+
+// The job has announced its end; once its thread has ended, the next job may start, and
+// listening resumes.
 void FinishEndedJob(HWND window) {
     if (JobThreadAlive()) {
         SetTimer(window, kJobEndTimer, 20, nullptr);
         return;
     }
-    KillTimer(window, kJobEndTimer);
     if (!workerThread)
         return;
-    CloseHandle(workerThread);
-    workerThread = nullptr;
-    workerThreadId = 0; // in case the id was stored after the job had cleared it
-    if (runningJob)
-        carriedStop = runningJob->job.Link().CarriedStop();
-    runningJob.reset();
-    EnableJobButtons(window, true);
+    ReleaseEndedJob(window);
+    StartListening(window);
 }
 
-// One job at a time: while a job thread is alive, a new one is refused.
+// One job at a time: while a job thread other than a listener that nothing has come to is alive,
+// a new one is refused.
 bool StartJob(HWND window, LPTHREAD_START_ROUTINE routine, HDROP drop = nullptr) {
-    if (JobThreadAlive())
+    if (!StopListening(window) || JobThreadAlive())
         return false;
-    FinishEndedJob(window); // a job whose thread has ended before its end message came
+    if (workerThread)
+        ReleaseEndedJob(window); // a job whose thread has ended before its end message came
     SetDlgItemTextA(window, IDOK, "Cancel");
     EnableJobButtons(window, false);
     // Here rather than on the job's thread: a Cancel pressed before that thread has run is kept.
@@ -76,7 +138,17 @@ bool StartJob(HWND window, LPTHREAD_START_ROUTINE routine, HDROP drop = nullptr)
     workerThreadId = 0;
     EnableJobButtons(window, true);
     ShowErrorMessage("Could not start the transfer.");
+    StartListening(window);
     return false;
+}
+
+// The calculator has begun to send to the listener: a running job from now on.
+void TakeReceiveStart(HWND window) {
+    if (!runningJob || !runningJob->listens)
+        return;
+    SetDlgItemTextA(window, IDOK, "Cancel");
+    EnableJobButtons(window, false);
+    workerThreadId = runningJob->threadId;
 }
 
 // Files dropped, or handed over as a drop: sent by a job, or refused with a beep while one runs.
@@ -103,10 +175,9 @@ INT_PTR OnCommand(HWND window, WPARAM wParam) {
         }
         return TRUE;
     case IDC_SEND:
-        StartJob(window, SendJob);
-        return TRUE;
     case IDC_RESEND:
-        StartJob(window, ResendJob);
+        if (!StartJob(window, LOWORD(wParam) == IDC_SEND ? SendJob : ResendJob))
+            MessageBeep(MB_ICONWARNING); // a job runs, or the calculator is sending
         return TRUE;
     case IDC_SETUP:
         ShowSetupDialog();
@@ -127,6 +198,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The files of the command line go as one batch once the window is up, as a drop.
         if (start->startFiles)
             PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(start->startFiles), 0);
+        StartListening(window);
         return TRUE;
     }
     case WM_DROPFILES:
@@ -148,6 +220,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_JOB_ENDED:
         FinishEndedJob(window);
         return TRUE;
+    case WM_RECEIVE_STARTED:
+        TakeReceiveStart(window);
+        return TRUE;
     case WM_TIMER:
         if (wParam != kJobEndTimer)
             return FALSE;
@@ -162,19 +237,8 @@ bool StopJobForClosing(DWORD waitMilliseconds) {
     if (!workerThread)
         return true;
     runningJob->job.Link().RequestStop(LinkStop::Closing);
-    // The job's last writes to the window may still be waiting for this thread: handle them.
-    DWORD start = GetTickCount();
-    for (;;) {
-        DWORD waited = GetTickCount() - start;
-        DWORD left = waited < waitMilliseconds ? waitMilliseconds - waited : 0;
-        DWORD result = MsgWaitForMultipleObjects(1, &workerThread, FALSE, left, QS_SENDMESSAGE);
-        if (result == WAIT_OBJECT_0)
-            break;
-        if (result != WAIT_OBJECT_0 + 1)
-            return false;
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    if (!WaitForJobThread(waitMilliseconds))
+        return false;
     CloseHandle(workerThread);
     workerThread = nullptr;
     runningJob.reset();

@@ -8,7 +8,8 @@
 
 // The main window's handle: owner of every message box and target of every status write.
 extern HWND mainWindow;
-// Handle of the most recently started job thread; null once that thread has ended.
+// Handle of the most recently started job thread (while idle, the listener's: app/listen_job.h);
+// null once that thread has ended.
 extern HANDLE workerThread;
 
 // What the main window is started with: the open port its jobs use (for as long as the window

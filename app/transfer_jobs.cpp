@@ -1,10 +1,10 @@
 #include "app/transfer_jobs.h"
 
+#include "app/dialog_apartment.h"
 #include "app/main_window.h"
 #include "ui/utf8_text_win32.h"
 
 #include <commdlg.h>
-#include <objbase.h>
 
 #include <cstring>
 #include <string>
@@ -14,13 +14,6 @@ unsigned long workerThreadId = 0;
 
 namespace {
 constexpr DWORD kFileNamesSize = 2048;
-
-// Wine's file dialog stops appearing after a few dozen threads have shown it, unless each
-// thread enters COM's multithreaded apartment first. Windows needs no such thing.
-bool RunningUnderWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
 
 // The dialog's selection, in UTF-8: one full path, or a folder followed by bare file names,
 // each ended by a zero, and an empty string at the end; empty when the user picked nothing.
@@ -45,12 +38,11 @@ std::string PickFiles() {
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY;
     dialog.lpstrDefExt = L"85s";
 
-    bool underWine = RunningUnderWine();
-    if (underWine)
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    BOOL picked = GetOpenFileNameW(&dialog);
-    if (underWine)
-        CoUninitialize();
+    BOOL picked;
+    {
+        DialogApartment apartment;
+        picked = GetOpenFileNameW(&dialog);
+    }
     return picked ? Utf8FromWide(names, kFileNamesSize) : std::string();
 }
 
@@ -102,16 +94,14 @@ const char* NextDroppedPath(void* context) {
     ++files->index;
     return files->path.c_str();
 }
+} // namespace
 
-// The main window closes the thread's handle, releases the job and lets the next job start once
-// the thread has ended; nothing may follow this but the return.
 DWORD EndJob(WindowJob& job) {
     EndTransferJob(job.job);
     workerThreadId = 0;
     PostMessageA(mainWindow, WM_JOB_ENDED, 0, 0);
     return 0;
 }
-} // namespace
 
 DWORD WINAPI SendJob(LPVOID windowJob) {
     WindowJob& job = *static_cast<WindowJob*>(windowJob);

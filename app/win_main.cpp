@@ -7,6 +7,7 @@
 #include "app/port_lock.h"
 #include "app/port_name.h"
 #include "app/settings_key.h"
+#include "app/window_lines.h"
 #include "link/link_port_win32.h"
 #include "ui/control_ids.h"
 
@@ -55,14 +56,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     // The open port, for as long as the process runs: a job that will not stop may use it
     // until the process ends.
-    static Win32Lines lines(mainWindow);
+    static Win32Lines portLines(mainWindow);
     if (checkPort) {
-        const int code = ShowPortCheck(lines, portName);
+        const int code = ShowPortCheck(portLines, portName);
         CloseHandle(LinkPort);
         ReleasePortLock();
         settings.WriteDword("COMport", port);
         return code;
     }
+    static WindowLines lines(portLines);
     static Port openPort(lines);
     MainWindowStart start{&openPort, files.empty() ? nullptr : MakeFileDrop(files)};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,

@@ -25,5 +25,6 @@ void WindowEvents::Message(MessageKind kind, const char* format, const char* arg
 }
 
 void WindowEvents::JobEnded(LinkOutcome) {
-    SetDlgItemTextA(mainWindow, IDOK, "Close");
+    if (!quiet)
+        SetDlgItemTextA(mainWindow, IDOK, "Close");
 }

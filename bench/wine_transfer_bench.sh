@@ -2,7 +2,8 @@
 # The real calquin.exe under Wine sending to the simulated TI-85 (tools/ti85sim in its fast
 # setting: every level seen at once, no pace) through the cross-process cable: bytes per second,
 # and CPU seconds per transferred kilobyte of calquin.exe and of the wineserver, and the share of
-# a core that calquin.exe uses while it waits for a calculator that does not answer; next to it
+# a core that calquin.exe uses while it waits for a calculator that does not answer and while it
+# is idle, listening for the calculator to send (a look at the link every few ms); next to it
 # the in-process link figure of build/native/bench/link_bench. It prints figures; it is not a test.
 #
 #   bench/wine_transfer_bench.sh [data bytes of the large variable, default 16384] [rounds, default 3]
@@ -186,6 +187,15 @@ wait_elapsed=$(calc "$t1 - $t0")
 wait_program=$(calc "100 * ($p1 - $p0) / $ticks / $wait_elapsed")
 wait_server=$(calc "100 * ($s1 - $s0) / $ticks / $wait_elapsed")
 
+# Idle: the program listens for the calculator to send. Sampled from its second second on.
+sleep 1
+p0=$(cpu_ticks "$program") s0=$(cpu_ticks "$server") t0=$(date +%s.%N)
+sleep "$wait_seconds"
+p1=$(cpu_ticks "$program") s1=$(cpu_ticks "$server") t1=$(date +%s.%N)
+listen_elapsed=$(calc "$t1 - $t0")
+listen_program=$(calc "100 * ($p1 - $p0) / $ticks / $listen_elapsed")
+listen_server=$(calc "100 * ($s1 - $s0) / $ticks / $listen_elapsed")
+
 expect 10 "click main 1" ok
 wait_gone "$calquin_pid" 30 || die "calquin.exe did not end"
 calquin_pid=
@@ -201,6 +211,8 @@ printf '  CPU per KB sent:         calquin.exe %.4f s, wineserver %.4f s\n' \
     "$(calc "$large_s / $ticks / ($rounds * $large_bytes / 1024)")"
 printf '  waiting for a calculator that does not answer (%.1f s): calquin.exe %.1f %% of a core, wineserver %.1f %%\n' \
     "$wait_elapsed" "$wait_program" "$wait_server"
+printf '  idle, listening for the calculator to send (%.1f s): calquin.exe %.1f %% of a core, wineserver %.1f %%\n' \
+    "$listen_elapsed" "$listen_program" "$listen_server"
 echo
 echo "In process (build/native/bench/link_bench $size, sanitizer build):"
 TIMEFORMAT='%U %S'

@@ -4,6 +4,10 @@ what the variable files hold, and exits 0 only when every variable arrived whole
 and the session ended as it should.
 
     scripts/check_receipt.py <receipt folder> <file.85?>...
+    scripts/check_receipt.py --saved <saved file> <file.85?>
+
+With --saved: the file Calquin saved of what the calculator sent (from <file.85?>) must hold
+the same variables byte for byte, and the data section's checksum behind them.
 
 For each variable: its name and type, and the size and byte sum (the link's checksum) of each
 data block, from the file and as received. The header and data blocks are also compared byte
@@ -88,7 +92,35 @@ def sums(variable) -> str:
     return ",".join(f"0x{sum(chunk) & 0xFFFF:04X}" for chunk in variable.chunks) or "-"
 
 
+def check_saved(saved: Path, sent: Path) -> int:
+    contents = saved.read_bytes()
+    (length,) = struct.unpack_from("<H", contents, HEADER_SIZE - 2)
+    section = contents[HEADER_SIZE:HEADER_SIZE + length]
+    trailer = contents[HEADER_SIZE + length:]
+    checksum_ok = trailer == struct.pack("<H", sum(section) & 0xFFFF)
+    want, got = file_variables(sent), file_variables(saved)
+    row = "{:<9} {:<5} {:>12} {:>20}  {}"
+    print(f"Saved by Calquin: {saved}")
+    print(row.format("variable", "type", "bytes", "checksum", ""))
+    ok = checksum_ok and len(want) == len(got)
+    for index in range(max(len(want), len(got))):
+        sent_one = want[index] if index < len(want) else None
+        saved_one = got[index] if index < len(got) else None
+        same = sent_one is not None and saved_one is not None and \
+            sent_one.header == saved_one.header and sent_one.chunks == saved_one.chunks
+        ok = ok and same
+        shown = saved_one or sent_one
+        print(row.format(shown.name, f"0x{shown.type:02X}", sizes(shown), sums(shown),
+                         "match" if same else "DIFFERENT"))
+    print("file checksum: " + ("right" if checksum_ok else "WRONG"))
+    print("the file holds what the calculator sent" if ok else
+          "the file does NOT hold what the calculator sent")
+    return 0 if ok else 1
+
+
 def main() -> int:
+    if len(sys.argv) == 4 and sys.argv[1] == "--saved":
+        return check_saved(Path(sys.argv[2]), Path(sys.argv[3]))
     if len(sys.argv) < 3:
         print(__doc__.strip(), file=sys.stderr)
         return 2

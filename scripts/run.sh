@@ -68,18 +68,33 @@ prepare_registry() { # prepare_registry <Managed: Y|N> <forget the program's set
         die "the session's registry could not be set (see $run/regedit.log)"
 }
 
+# Until the simulated TI-85 writing to <log> has said <words>.
+await_simulator() { # await_simulator <log> <words>
+    local rounds=200
+    until grep -q "$2" "$1" 2>/dev/null; do
+        ours "$simulator_pid" || die "the simulated TI-85 did not start: $(cat "$1")"
+        ((rounds-- > 0)) || die "the simulated TI-85 did not start within 10 s"
+        sleep 0.05
+    done
+}
+
 # Starts the simulated TI-85 on a fresh cable and waits until it is in receive mode.
 start_simulator() {
     rm -rf "$run/receipt" "$run/cable"
     "$native/tools/ti85sim" --cable "$run/cable" --out "$run/receipt" "$@" \
         >"$run/simulator.log" 2>&1 &
     simulator_pid=$!
-    local rounds=200
-    until grep -q "receive mode" "$run/simulator.log" 2>/dev/null; do
-        ours "$simulator_pid" || die "the simulated TI-85 did not start: $(cat "$run/simulator.log")"
-        ((rounds-- > 0)) || die "the simulated TI-85 did not start within 10 s"
-        sleep 0.05
-    done
+    await_simulator "$run/simulator.log" "receive mode"
+}
+
+# The calculator again, on the cable calquin.exe has open, sending <file> as after its user's
+# SEND.
+start_sending_simulator() { # start_sending_simulator <file>
+    rm -rf "$run/sent"
+    "$native/tools/ti85sim" --cable "$run/cable" --out "$run/sent" --limit 100 --send "$1" \
+        >"$run/sender.log" 2>&1 &
+    simulator_pid=$!
+    await_simulator "$run/sender.log" "sending"
 }
 
 # start_session [--no-display]: the Wine session of the run.
@@ -183,6 +198,30 @@ run_headless() {
 
     screenshot "$run/main-window.png"
     echo "Main window saved to $run/main-window.png"
+    echo
+    local status=0
+    python3 "$root/scripts/check_receipt.py" "$run/receipt" "$sample" || status=1
+    echo
+
+    # The other way: the idle program listens, and saves what the calculator sends.
+    echo "The calculator sends $(basename "$sample") back"
+    start_sending_simulator "$sample"
+    expect 60 "wait save 60000" ok
+    ask 10 "text save 1148"
+    local proposed=${answer#ok }
+    rm -rf "$run/received"
+    mkdir -p "$run/received"
+    echo "Save As proposes $proposed; saved in $run/received"
+    expect 10 "save 20000 $(windows_path "$run/received/$proposed")" ok
+    wait_gone "$simulator_pid" 60 || die "the calculator's batch did not end within 60 s"
+    local sender_status=0
+    wait "$simulator_pid" || sender_status=$?
+    simulator_pid=
+    ask 30 "until main 1 20000 Close"
+    [ "${answer%% *}" = ok ] || die "the receive did not end: $answer"
+    python3 "$root/scripts/check_receipt.py" --saved "$run/received/$proposed" "$sample" ||
+        status=1
+    echo
 
     expect 10 "click main 1" ok
     wait_gone "$calquin_pid" 30 || die "calquin.exe did not end within 30 s of Close"
@@ -192,12 +231,10 @@ run_headless() {
     printf 'quit\n' >&"${DRIVER[1]}"
     wait_gone "$driver_pid" 10 || true
     echo "calquin.exe ended with exit code $calquin_status"
-    echo
 
-    local status=0
-    python3 "$root/scripts/check_receipt.py" "$run/receipt" "$sample" || status=1
     [ "$calquin_status" = 0 ] || status=1
     [ "$simulator_status" = 0 ] || status=1
+    [ "$sender_status" = 0 ] || status=1
     return "$status"
 }
 

@@ -22,11 +22,14 @@
 //   dismiss <ms>                    presses OK in the message box
 //   pick <ms> <names>               types <names> (the rest of the line) into the open-file
 //                                   dialog and presses Open
+//   save <ms> <name>                the same in the Save As dialog, and presses Save
 //   xid <window>                    the X11 window that Wine made for the window (for drops)
 //   quit
 //
-// Windows: main, welcome, setup, files (the open-file dialog), message. Texts are UTF-8 both
-// ways.
+// Windows: main, welcome, setup, files (the open-file dialog), save (the Save As dialog of what
+// the calculator sent; its file name is control 1148), overwrite (the Save As dialog's own
+// question before it replaces a file; Yes 6, No 7), message (the program's message boxes; Yes 6,
+// No 7). Texts are UTF-8 both ways.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,12 +58,26 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-std::string WindowText(HWND window) {
-    wchar_t wide[1024] = {};
-    GetWindowTextW(window, wide, 1024);
+std::string Utf8(const wchar_t* wide) {
     char text[4096] = {};
     WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
+}
+
+std::string WindowText(HWND window) {
+    wchar_t wide[1024] = {};
+    GetWindowTextW(window, wide, 1024);
+    return Utf8(wide);
+}
+
+// A control's own text, asked of it: GetWindowText of another process's window gives its caption,
+// which for a combo box is not what its edit field holds.
+std::string ControlText(HWND control) {
+    wchar_t wide[1024] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK, 2000,
+                        &ignored);
+    return Utf8(wide);
 }
 
 bool IsDialog(HWND window) {
@@ -84,6 +101,13 @@ bool Matches(HWND window, const std::string& kind) {
         return caption == "Calquin Setup";
     if (kind == "files")
         return caption == "Select TI-85 file(s)";
+    bool nameBox = GetDlgItem(window, kFileNameCombo) || GetDlgItem(window, kFileNameEdit);
+    if (kind == "save")
+        return caption == "Save what the calculator sent" && nameBox;
+    if (kind == "overwrite") {
+        HWND owner = GetWindow(window, GW_OWNER);
+        return !nameBox && owner && Matches(owner, "save");
+    }
     return false;
 }
 
@@ -174,17 +198,16 @@ std::string ComboSelection(HWND combo) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK,
                         2000, &ignored);
-    char text[256] = {};
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
+    return Utf8(wide);
 }
 
 std::string Answer(const std::string& line) {
     std::istringstream words(line);
     std::string command, kind;
     words >> command;
-    if (command == "message" || command == "dismiss" || command == "pick")
-        kind = command == "pick" ? "files" : "message";
+    bool typed = command == "pick" || command == "save";
+    if (command == "message" || command == "dismiss" || typed)
+        kind = command == "pick" ? "files" : command == "save" ? "save" : "message";
     else
         words >> kind;
     DWORD milliseconds = 0;
@@ -203,7 +226,7 @@ std::string Answer(const std::string& line) {
         bool reached = WaitFor(milliseconds, [&] { return (seen = Count(kind)) == wanted; });
         return (reached ? "ok " : "timeout ") + std::to_string(seen);
     }
-    if (command == "message" || command == "dismiss" || command == "pick")
+    if (command == "message" || command == "dismiss" || typed)
         words >> milliseconds;
     if (command == "message") {
         HWND box = WaitForWindow(kind, milliseconds);
@@ -218,7 +241,7 @@ std::string Answer(const std::string& line) {
                    ? "ok"
                    : "timeout";
     }
-    if (command == "pick") {
+    if (typed) {
         std::string names;
         std::getline(words >> std::ws, names);
         HWND dialog = WaitForWindow(kind, milliseconds);
@@ -247,7 +270,7 @@ std::string Answer(const std::string& line) {
     if (!control)
         return "none";
     if (command == "text")
-        return "ok " + OneLine(WindowText(control));
+        return "ok " + OneLine(ControlText(control));
     if (command == "combo")
         return "ok " + ComboSelection(control);
     if (command == "choose") {

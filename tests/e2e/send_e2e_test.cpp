@@ -3,6 +3,10 @@
 // its packet trace with the exchange each variable, backup and batch end must have.
 #include "tests/e2e/calquin_e2e.h"
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -206,4 +210,159 @@ TEST_F(SendTest, ASecondCopyHandsItsFilesToTheRunningOne) {
     ExpectReceived({there});
     EXPECT_EQ(Trace(), Taken() + EndOfTransmission());
     CloseAndExpectExit(0);
+}
+
+// The other way: what the simulated TI-85 sends while calquin.exe is idle is received, offered
+// in the Save As dialog and saved; the files saved are checked byte for byte and sent back.
+namespace {
+Bytes ReadBack(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+}
+
+// A folder nothing can be written in, not even by root (the tests may run as root): immutable
+// for as long as this lives.
+class LockedFolder {
+  public:
+    explicit LockedFolder(const std::string& path) : path(path) {
+        locked = mkdir(path.c_str(), 0755) == 0 && Chattr("+i");
+    }
+    ~LockedFolder() {
+        if (locked)
+            Chattr("-i");
+    }
+    bool Locked() const { return locked; }
+
+  private:
+    bool Chattr(const char* change) {
+        return std::system(
+                   ("chattr " + std::string(change) + " '" + path + "' 2>/dev/null").c_str()) == 0;
+    }
+    std::string path;
+    bool locked = false;
+};
+
+class ReceiveTest : public CalquinE2eTest {
+  protected:
+    void SetUp() override {
+        CalquinE2eTest::SetUp();
+        StorePort(2);
+    }
+
+    // The calculator's SEND of `variables`, with its packets of these numbers sent damaged.
+    void CalculatorSends(const std::vector<TestVariable>& variables, std::set<int> damaged = {}) {
+        Ti85Options options = TestTi85();
+        for (const TestVariable& variable : variables)
+            options.send.push_back({variable.header, variable.chunks,
+                                    variable.header.size() > 2 && variable.header[2] == 0x1D, ""});
+        options.badChecksums = std::move(damaged);
+        StartCalculator(options);
+    }
+
+    // The Save As dialog has come: the name it proposes.
+    std::string SaveDialogProposes() {
+        if (Ask("wait save 60000") != "ok")
+            return "no dialog: " + Trace();
+        std::string name = Ask("text save 1148");
+        return name.rfind("ok ", 0) == 0 ? name.substr(3) : name;
+    }
+
+    void SendBack(const std::string& name, const std::vector<TestVariable>& variables) {
+        StartCalculator();
+        SendPicked(WindowsPath(name));
+        ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(60))) << Trace();
+        ASSERT_TRUE(WaitForIdle(20)) << Trace();
+        ExpectReceived(variables);
+    }
+};
+} // namespace
+
+// Several variables (one of them sent twice, its checksum damaged the first time) go in one
+// group file, saved over a file that exists once the dialog's question is answered Yes; a backup
+// goes in its own file, proposed in the folder saved to last. Each file sent back arrives whole.
+TEST_F(ReceiveTest, ABatchAndABackupAreSavedWholeAndArriveBackByteForByte) {
+    std::vector<TestVariable> batch = {Variable("ALPHA", 300, 1), Variable("B", 40, 2),
+                                       Variable("C", 90, 3)};
+    TestVariable backup = Backup(200, 100, 300);
+    std::string taken = WriteFile("taken.85g", {1, 2, 3});
+    ASSERT_EQ(mkdir(folder.File("elsewhere").c_str(), 0755), 0);
+    ProgramLaunch launch;
+    launch.directory = folder.File("elsewhere"); // not where the files go
+    StartProgram(launch);
+    ASSERT_EQ(Ask("wait main 30000"), "ok");
+
+    CalculatorSends(batch, {2});
+    EXPECT_EQ(SaveDialogProposes(), "received.85g");
+    EXPECT_EQ(Ask("text main 1"), "ok Cancel");
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(10))) << Trace();
+    EXPECT_EQ(Calculator().Failure(), "");
+    EXPECT_EQ(Calculator().Delivered(), (std::vector<std::size_t>{0, 1, 2}));
+    ASSERT_EQ(Ask("save 10000 " + taken), "ok");
+    ASSERT_EQ(Ask("wait overwrite 10000"), "ok");
+    ASSERT_EQ(Ask("click overwrite 7"), "ok"); // No: the dialog stays
+    ASSERT_EQ(Ask("gone overwrite 10000"), "ok");
+    EXPECT_EQ(ReadBack(folder.File("taken.85g")), (Bytes{1, 2, 3}));
+    ASSERT_EQ(Ask("save 10000 " + taken), "ok");
+    ASSERT_EQ(Ask("wait overwrite 10000"), "ok");
+    ASSERT_EQ(Ask("click overwrite 6"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    EXPECT_EQ(ReadBack(folder.File("taken.85g")), ReceivedFileOf(batch));
+    EXPECT_EQ(Ask("text main 120"), "ok C");
+    EXPECT_EQ(Ask("text main 121"), "ok 100%");
+
+    CalculatorSends({backup});
+    EXPECT_EQ(SaveDialogProposes(), "backup.85b");
+    ASSERT_EQ(Ask("save 10000 backup.85b"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    EXPECT_EQ(ReadBack(folder.File("backup.85b")), ReceivedFileOf({backup}));
+
+    SendBack("taken.85g", batch);
+    SendBack("backup.85b", {backup});
+    CloseAndExpectExit(0, 10); // listening again, and ended at once
+}
+
+// Cancel during the first variable's data: it is taken whole and the calculator's next VAR is
+// answered with the exit. A file that cannot be written is named and the dialog comes again;
+// cancelling the dialog asks before anything is thrown away.
+TEST_F(ReceiveTest, CancelEndsTheCalculatorsBatchAndWhatCameIsSavedOrDiscarded) {
+    std::vector<TestVariable> batch = {Variable("FIRST", 1500, 1), Variable("SECOND", 40, 2)};
+    LockedFolder locked(folder.File("locked"));
+    ASSERT_TRUE(locked.Locked()) << "chattr +i is needed here";
+    StartProgram();
+    ASSERT_EQ(Ask("wait main 30000"), "ok");
+
+    CalculatorSends(batch);
+    ASSERT_EQ(Ask("above main 121 30000 0").rfind("ok", 0), 0u) << Trace();
+    EXPECT_EQ(Ask("text main 1"), "ok Cancel");
+    ASSERT_EQ(Ask("click main 1"), "ok");
+    EXPECT_EQ(SaveDialogProposes(), "FIRST.85p");
+    ASSERT_TRUE(Calculator().WaitUntilDone(SecondsFromNow(10))) << Trace();
+    EXPECT_EQ(Calculator().Delivered(), std::vector<std::size_t>{0});
+    std::vector<PacketRecord> packets = Calculator().Packets();
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.back().direction, LinkDirection::CalculatorToPc) << Trace();
+    EXPECT_EQ(packets[packets.size() - 2].command, 0x36) << Trace(); // SKIP
+    EXPECT_EQ(packets[packets.size() - 2].payload, Bytes{1}) << Trace();
+
+    const std::string lockedPath = WindowsPath("locked/FIRST.85p");
+    ASSERT_EQ(Ask("save 10000 " + lockedPath), "ok");
+    EXPECT_EQ(Ask("message 10000"), "ok Calquin Error|Error writing file: " + lockedPath);
+    ASSERT_EQ(Ask("dismiss 5000"), "ok");
+    ASSERT_EQ(Ask("wait save 10000"), "ok");
+    ASSERT_EQ(Ask("click save 2"), "ok");
+    EXPECT_EQ(Ask("message 10000"), "ok Calquin|Discard what the calculator sent?");
+    ASSERT_EQ(Ask("click message 7"), "ok"); // No: the dialog again
+    ASSERT_EQ(Ask("wait save 10000"), "ok");
+    ASSERT_EQ(Ask("click save 2"), "ok");
+    ASSERT_EQ(Ask("wait message 10000"), "ok");
+    ASSERT_EQ(Ask("click message 6"), "ok");
+    ASSERT_TRUE(WaitForIdle(20));
+    EXPECT_FALSE(Exists(folder.File("FIRST.85p")));
+    EXPECT_FALSE(Exists(folder.File("locked/FIRST.85p")));
+    CloseAndExpectExit(0, 10);
 }

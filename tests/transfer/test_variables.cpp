@@ -1,5 +1,7 @@
 #include "tests/transfer/test_variables.h"
 
+#include <algorithm>
+
 namespace {
 constexpr std::uint8_t kProgramType = 0x12;
 constexpr std::uint8_t kBackupType = 0x1D;
@@ -31,6 +33,19 @@ Bytes FileOf(const std::vector<TestVariable>& variables) {
         entries.push_back(Concatenated(blocks));
     }
     return VariableFileOf(entries);
+}
+
+Bytes ReceivedFileOf(const std::vector<TestVariable>& variables) {
+    Bytes file = FileOf(variables);
+    const Bytes start = {0x1A, 0x0C, 0x00, 'R', 'e', 'c', 'e', 'i', 'v', 'e', 'd',
+                         ' ',  'b',  'y',  ' ', 'C', 'a', 'l', 'q', 'u', 'i', 'n'};
+    std::copy(start.begin(), start.end(), file.begin() + 8);
+    unsigned sum = 0;
+    for (std::size_t i = 55; i < file.size(); ++i)
+        sum += file[i];
+    file.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    file.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
+    return file;
 }
 
 std::string Taken() {

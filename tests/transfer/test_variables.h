@@ -16,6 +16,10 @@ struct TestVariable {
 TestVariable Variable(const std::string& name, std::size_t size, std::uint8_t seed = 0);
 TestVariable Backup(std::size_t size1, std::size_t size2, std::size_t size3);
 Bytes FileOf(const std::vector<TestVariable>& variables);
+// The file Calquin writes of what the calculator sent: as FileOf, with 1A 0C 00 and the comment
+// "Received by Calquin" (NUL-padded to 42 bytes) behind the signature, and the data section's
+// checksum (the sum of its bytes, 16-bit little-endian) behind it.
+Bytes ReceivedFileOf(const std::vector<TestVariable>& variables);
 
 std::string Taken();       // VAR, ACK, CTS, ACK, DATA, ACK
 std::string Declined();    // VAR, ACK, SKIP, ACK

@@ -16,7 +16,7 @@ grep -q "^Magic[[:space:]]*$magic" <<<"$headers" || { echo "not a $bits-bit PE f
 grep -q '^Subsystem[[:space:]]*00000002' <<<"$headers" || { echo "not a GUI program"; exit 1; }
 grep -q "^architecture: $machine," <<<"$("$objdump" -f "$exe")" || { echo "not for $machine"; exit 1; }
 
-system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32)\.dll$'
+system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32|winmm)\.dll$'
 status=0
 while read -r dll; do
     lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")

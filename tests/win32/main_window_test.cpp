@@ -6,6 +6,7 @@
 #include "app/file_handover.h"
 #include "app/main_window.h"
 #include "app/transfer_jobs.h"
+#include "app/window_lines.h"
 #include "link/link_port_win32.h"
 #include "tests/win32/ui_driver.h"
 #include "tests/win32/win32_check.h"
@@ -26,7 +27,8 @@ const char kFileDialog[] = "Select TI-85 file(s)";
 // it; `drive` must end it. Its result.
 // The port is the program's own line seam on LinkPort, which the test program never opens.
 INT_PTR RunMainWindow(const std::function<void(HWND)>& drive, HDROP startFiles = nullptr) {
-    static Win32Lines lines(mainWindow);
+    static Win32Lines portLines(mainWindow);
+    static WindowLines lines(portLines);
     static Port port(lines);
     appInstance = GetModuleHandleA(nullptr);
     mainWindow = nullptr;
@@ -111,6 +113,11 @@ WIN32_TEST(MainWindowOpensIdleAndCloseEndsIt) {
                             reinterpret_cast<LPARAM>(&range));
         CHECK_EQ(range.iLow, 0);
         CHECK_EQ(range.iHigh, 100);
+        // The idle program listens for the calculator; on this unreadable port the listener
+        // ends without a message of its own (a box would hold its thread) or a label.
+        CHECK(WaitUntil([] { return workerThread == nullptr; }));
+        CHECK(!FindProcessWindow(kErrorCaption) && !FindProcessWindow("Calquin", window));
+        CHECK_EQ(ItemText(window, IDOK), "Close");
         PressButton(window, IDOK);
     });
     CHECK_EQ(result, 0);
@@ -330,7 +337,8 @@ WIN32_TEST(MainWindowTakesFilesHandedOverByASecondCopyAsADrop) {
         // What is not a list of files from a second copy is not taken.
         COPYDATASTRUCT foreign = {7, 4, const_cast<wchar_t*>(L"a\0")};
         CHECK_EQ(SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&foreign)), 0L);
-        CHECK(workerThread == nullptr);
+        // No job: the idle listener at most, which ends by itself on this unreadable port.
+        CHECK(WaitUntil([] { return workerThread == nullptr; }));
 
         CHECK(HandFilesToRunningCopy({WideFromUtf8(first.c_str())}));
         HWND box = WaitForMessage(kErrorCaption, "Error opening file: " + first);
