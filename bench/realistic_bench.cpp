@@ -1,12 +1,13 @@
 // What sending costs against a calculator with a real TI-85's pace (bits at about 2 KB/s, a few
-// milliseconds before each answer), in process: a typical program over a direct line, the same
-// over a slow line whose every line call lasts a millisecond (a USB serial adapter with its
-// latency timer at 1 ms, under Linux), the same through an adapter whose driver answers status
-// reads from the adapter's last report, which comes every millisecond (the latency timer at 1 ms,
-// under Windows), and the time the wait for the idle link adds before each packet the PC sends.
-// It prints figures; it is not a test.
-//   realistic_bench [program bytes, default 1000] [slow-line program bytes, default 200]
-//                   [slow line's call time in us, default 1000]
+// milliseconds before each answer), in process: a program over a direct line, and through each
+// USB serial adapter model, Linux-like (every line call a round trip) and Windows-like (writes
+// of 1 ms, status reads answered from the adapter's last report); and the time the wait for the
+// idle link adds before each packet the PC sends. It prints figures; it is not a test.
+//   realistic_bench [program bytes, default 1700] [bytes through a port that reports every 16 or
+//                   40 ms, default 100] [calculator's turn-around in us, default 3000]
+// Each bit costs two writes and two reads, each read made twice to confirm it: the limit the
+// line calls set is one byte per eight times those six calls (for the Windows-like models, the
+// two writes; their reads cost nothing, but wait for the next report).
 #include "link/link_byte.h"
 #include "protocol/packet.h"
 #include "tests/support/calculator_thread.h"
@@ -26,25 +27,46 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// One job sending a program of `size` data bytes; its time, and the link bytes it took.
-void SendProgram(const char* label, std::size_t size, std::chrono::microseconds lineCall,
-                 std::chrono::microseconds reportPeriod = std::chrono::microseconds(0)) {
+constexpr int kCallsPerBit = 6;
+constexpr int kWritesPerBit = 2;
+
+// What the line calls of one bit cost at least through `adapter`, in seconds.
+double BitCallTime(const AdapterModel* adapter) {
+    if (!adapter)
+        return 0;
+    const double call = (adapter->callTime.count() + adapter->jitter.count() / 2.0) / 1e6;
+    return adapter->reportPeriod.count() > 0 ? kWritesPerBit * call : kCallsPerBit * call;
+}
+
+// One job sending a program of `size` data bytes through `adapter` (null: a direct line); its
+// time, the bytes the PC put on the link per second, and the limit the line calls set.
+void SendProgram(const char* label, std::size_t size, std::chrono::microseconds turnaround,
+                 const AdapterModel* adapter) {
     Ti85Options options; // the calculator's own defaults
-    SimulatedLink link(options);
-    link.Pc().Lines().SetCallTime(lineCall);
-    link.Pc().Lines().SetReportPeriod(reportPeriod);
+    options.link.turnaround = turnaround;
+    SimulatedLink link(options, std::chrono::seconds(1800));
+    if (adapter)
+        link.Pc().Lines().Model(*adapter);
     TempFile file(VariableFileOf({Entry("PROG", Pattern(size, 7))}));
     PathList list{{file.Path()}};
     const Clock::time_point start = Clock::now();
     RunJob(link.Pc(), &list);
     const double seconds = SecondsSince(start);
     link.WaitUntilDone();
-    const long linkBytes = link.Calculator().Link().ByteCount();
+    const double fromPc =
+        static_cast<double>(link.Calculator().Link().BytesIn(LinkDirection::PcToCalculator).size());
+    const VirtualPortCounters calls = link.Pc().Lines().Counts();
+    const double bits = 8.0 * static_cast<double>(link.Calculator().Link().ByteCount());
     const bool intact = link.Calculator().Variables().size() == 1 &&
                         link.Calculator().Variables()[0].chunks[0] == Pattern(size, 7);
-    std::printf("%-34s %6zu data bytes in %7.3f s: %6.0f data bytes/s, %6.0f link bytes/s%s\n",
-                label, size, seconds, size / seconds, linkBytes / seconds,
-                intact && !link.Link().GivenUp() ? "" : "  -- NOT TAKEN INTACT");
+    std::printf("%-34s %5zu data bytes in %7.2f s: %6.1f data B/s, PC to calculator %6.1f B/s",
+                label, size, seconds, size / seconds, fromPc / seconds);
+    const double bitCalls = BitCallTime(adapter);
+    if (bitCalls > 0)
+        std::printf(", limit %6.1f B/s (%3.0f %%), %.1f calls a bit", 1 / (8 * bitCalls),
+                    100 * fromPc / seconds * 8 * bitCalls,
+                    static_cast<double>(calls.writes + calls.reads) / bits);
+    std::printf("%s\n", intact && !link.Link().GivenUp() ? "" : "  -- NOT TAKEN INTACT");
 }
 
 // The median time of four bytes sent as a packet of their own (after the wait for the idle link)
@@ -80,21 +102,24 @@ void IdleHold(const char* label, std::chrono::microseconds lineCall) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const long size = argc > 1 ? std::atol(argv[1]) : 1000;
-    const long slowSize = argc > 2 ? std::atol(argv[2]) : 200;
-    const std::chrono::microseconds call(argc > 3 ? std::atol(argv[3]) : 1000);
-    if (size <= 0 || size > 65000 || slowSize <= 0 || slowSize > 65000 || call.count() <= 0) {
-        std::fprintf(stderr, "usage: realistic_bench [program bytes] [slow-line program bytes] "
-                             "[slow line's call time in us]\n");
+    const long size = argc > 1 ? std::atol(argv[1]) : 1700;
+    const long lateSize = argc > 2 ? std::atol(argv[2]) : 100;
+    const long turnaround = argc > 3 ? std::atol(argv[3]) : 3000;
+    if (size <= 0 || size > 65000 || lateSize <= 0 || lateSize > 65000 || turnaround < 0) {
+        std::fprintf(stderr, "usage: realistic_bench [program bytes] [bytes through a port that "
+                             "reports every 16 or 40 ms] [turn-around in us]\n");
         return 2;
     }
-    std::printf("slow line: %.1f ms a line call\n", call.count() / 1e3);
-    SendProgram("at the calculator's pace:", static_cast<std::size_t>(size),
-                std::chrono::microseconds(0));
-    SendProgram("over the slow line:", static_cast<std::size_t>(slowSize), call);
-    SendProgram("slow writes, reports every 1 ms:", static_cast<std::size_t>(slowSize), call,
-                std::chrono::milliseconds(1));
+    const std::chrono::microseconds turn(turnaround);
+    std::printf("calculator's turn-around: %.1f ms\n", turnaround / 1e3);
+    SendProgram("direct line:", static_cast<std::size_t>(size), turn, nullptr);
+    for (const AdapterModel* adapter :
+         {&kLinuxCalls100us, &kLinuxCalls250us, &kLinuxCalls1ms, &kWindowsReports1ms,
+          &kWindowsReports16ms, &kWindowsReports40ms}) {
+        const bool late = adapter->reportPeriod > std::chrono::milliseconds(1);
+        SendProgram(adapter->name, static_cast<std::size_t>(late ? lateSize : size), turn, adapter);
+    }
     IdleHold("wait for the idle link:", std::chrono::microseconds(0));
-    IdleHold("the same over the slow line:", call);
+    IdleHold("the same, calls of 0.1 ms:", kLinuxCalls100us.callTime);
     return 0;
 }
