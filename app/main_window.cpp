@@ -25,9 +25,18 @@ LinkStop carriedStop = LinkStop::None;
 // A listener that could not read the port's status listens again only after the next job, which
 // tells the user.
 bool listeningPaused = false;
+// Numbers the jobs, so that a job's late end message is not taken for the next job's.
+unsigned jobsMade = 0;
+// Set while a job is being started: the wait for the listener to stop handles messages sent to
+// the window, and a drop or a hand-over among them must not start a job in the middle.
+bool startingJob = false;
 
 Port& OpenPort(HWND window) {
     return *reinterpret_cast<Port*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
+std::unique_ptr<WindowJob> MakeJob(HWND window, HDROP drop = nullptr, bool listens = false) {
+    return std::make_unique<WindowJob>(++jobsMade, OpenPort(window), carriedStop, drop, listens);
 }
 
 // Decided from the thread, not from workerThreadId: a cancelled job runs on with the id at 0.
@@ -65,12 +74,11 @@ void EnableJobButtons(HWND window, bool enable) {
     }
 }
 
-// The job whose thread has ended: its handle closed, the job released, its end message (if it
-// has not come yet) dropped, and the buttons back.
+// The job whose thread has ended: its handle closed, the job released, and the buttons back. Its
+// end message, if it has not come yet, is left to be ignored: taking it out of the queue here would
+// handle messages sent to the window meanwhile, and one could start a job that this would release.
 void ReleaseEndedJob(HWND window) {
     KillTimer(window, kJobEndTimer);
-    MSG ended;
-    PeekMessageA(&ended, window, WM_JOB_ENDED, WM_JOB_ENDED, PM_REMOVE);
     CloseHandle(workerThread);
     workerThread = nullptr;
     workerThreadId = 0; // in case the id was stored after the job had cleared it
@@ -86,7 +94,7 @@ void ReleaseEndedJob(HWND window) {
 void StartListening(HWND window) {
     if (workerThread || listeningPaused || carriedStop == LinkStop::Closing)
         return;
-    runningJob = std::make_unique<WindowJob>(OpenPort(window), carriedStop, nullptr, true);
+    runningJob = MakeJob(window, nullptr, true);
     workerThread = CreateThread(nullptr, 0, ListenJob, runningJob.get(), 0, &runningJob->threadId);
     if (!workerThread)
         runningJob.reset(); // tried again when the next job ends
@@ -122,14 +130,19 @@ void FinishEndedJob(HWND window) {
 // One job at a time: while a job thread other than a listener that nothing has come to is alive,
 // a new one is refused.
 bool StartJob(HWND window, LPTHREAD_START_ROUTINE routine, HDROP drop = nullptr) {
-    if (!StopListening(window) || JobThreadAlive())
+    if (startingJob)
+        return false;
+    startingJob = true;
+    bool listenerStopped = StopListening(window);
+    startingJob = false;
+    if (!listenerStopped || JobThreadAlive())
         return false;
     if (workerThread)
         ReleaseEndedJob(window); // a job whose thread has ended before its end message came
     SetDlgItemTextA(window, IDOK, "Cancel");
     EnableJobButtons(window, false);
     // Here rather than on the job's thread: a Cancel pressed before that thread has run is kept.
-    runningJob = std::make_unique<WindowJob>(OpenPort(window), carriedStop, drop);
+    runningJob = MakeJob(window, drop);
     workerThread = CreateThread(nullptr, 0, routine, runningJob.get(), 0, &workerThreadId);
     if (workerThread)
         return true;
@@ -214,11 +227,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_DESTROY:
         UnmarkMainWindow(window);
+        // A listener that nothing has come to must not outlive the window it reports to.
+        StopListening(window);
         return FALSE;
     case WM_COMMAND:
         return OnCommand(window, wParam);
     case WM_JOB_ENDED:
-        FinishEndedJob(window);
+        if (runningJob && runningJob->number == wParam)
+            FinishEndedJob(window);
         return TRUE;
     case WM_RECEIVE_STARTED:
         TakeReceiveStart(window);

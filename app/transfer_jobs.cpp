@@ -99,7 +99,7 @@ const char* NextDroppedPath(void* context) {
 DWORD EndJob(WindowJob& job) {
     EndTransferJob(job.job);
     workerThreadId = 0;
-    PostMessageA(mainWindow, WM_JOB_ENDED, 0, 0);
+    PostMessageA(mainWindow, WM_JOB_ENDED, job.number, 0);
     return 0;
 }
 

@@ -15,7 +15,8 @@ extern char* lastFilePath;
 // Id of the job thread the main window regards as running; 0 when none.
 extern unsigned long workerThreadId;
 
-// Posted to mainWindow as a job's very last act: the job's thread is about to end.
+// Posted to mainWindow as a job's very last act, with the job's number as wParam: the job's
+// thread is about to end. It may come after the main window has already released that job.
 constexpr UINT WM_JOB_ENDED = WM_APP;
 // Sent to mainWindow by a listening job when the calculator begins to send: from then on it
 // counts as a running job.
@@ -25,8 +26,11 @@ constexpr UINT WM_RECEIVE_STARTED = WM_APP + 1;
 // the thread has run reaches it) and released once the thread has ended.
 // A listening job (app/listen_job.h) is one too, kept out of sight until the calculator sends.
 struct WindowJob {
-    WindowJob(Port& port, LinkStop carried, HDROP drop = nullptr, bool listens = false)
-        : events(listens), job(port, events, carried), drop(drop), listens(listens) {}
+    WindowJob(unsigned number, Port& port, LinkStop carried, HDROP drop = nullptr,
+              bool listens = false)
+        : number(number), events(listens), job(port, events, carried), drop(drop),
+          listens(listens) {}
+    const unsigned number; // told apart from the jobs before it on the port
     WindowEvents events;
     TransferJob job;
     HDROP drop; // DropJob's files, released by the job

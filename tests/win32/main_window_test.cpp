@@ -145,6 +145,10 @@ WIN32_TEST(MainWindowRunsOneDropJobAtATimeAndCancelLeavesItRunning) {
         if (!CHECK(box))
             return;
         CHECK_EQ(MessageBoxText(box), "Error opening file: " + first);
+        // An end message that is not this job's (one of an earlier job, come late) leaves it be.
+        SendMessageA(window, WM_JOB_ENDED, 0, 0);
+        CHECK(workerThread == job);
+        CHECK_EQ(ItemText(window, IDOK), "Cancel");
 
         // A second drop while the job runs: refused, and its handle released all the same.
         HDROP refused = MakeDrop({second});
