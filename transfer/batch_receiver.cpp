@@ -4,6 +4,7 @@
 #include "protocol/packet.h"
 #include "protocol/packet_receive.h"
 #include "protocol/variable_name.h"
+#include "transfer/given_up_message.h"
 #include "ui/job_events.h"
 
 #include <initializer_list>
@@ -118,9 +119,8 @@ class BatchReceiver {
         result.end = end;
         // A stop the user asked for needs no message, and a failed status read has shown its own.
         if (end == ReceiveEnd::Interrupted && link.Outcome() == LinkOutcome::NoAnswer)
-            link.Events().Message(MessageKind::Error,
-                                  "The calculator stopped sending before the end of its batch. "
-                                  "Check the cable; the variables that came whole are kept.");
+            TellGivenUp(link, "The calculator stopped sending before the end of its batch. "
+                              "Check the cable; the variables that came whole are kept.");
         return result;
     }
 

@@ -1,9 +1,9 @@
 #include "transfer/transfer_job.h"
 
-#include "link/port_advice.h"
 #include "protocol/packet.h"
 #include "transfer/after_exchange.h"
 #include "transfer/file_sender.h"
+#include "transfer/given_up_message.h"
 #include "ui/job_events.h"
 
 #include <cstdlib>
@@ -19,20 +19,12 @@ void RememberLastFilePath(char** lastFilePath, const char* path) {
         std::memcpy(*lastFilePath, path, size);
 }
 
-// The link gives up silently; the job tells the user what became of the transfer, and what the
-// link learnt about the port that may have been the cause. A stop the user asked for needs no
-// message, and a failed status read has shown its own.
+// The link gives up silently; the job tells the user what became of the transfer. A stop the
+// user asked for needs no message, and a failed status read has shown its own.
 void ReportGivenUpLink(TransferJob& job) {
-    if (job.Link().Outcome() != LinkOutcome::NoAnswer)
-        return;
-    const char kNoAnswer[] = "The calculator stopped answering. Check the cable and that the "
-                             "calculator is waiting to receive.";
-    const std::string advice = LinkAdvice(FindingsOf(job.Link().ThePort()));
-    if (advice.empty())
-        job.Events().Message(MessageKind::Error, kNoAnswer);
-    else
-        job.Events().Message(MessageKind::Error, (kNoAnswer + std::string("\n%s")).c_str(),
-                             advice.c_str());
+    if (job.Link().Outcome() == LinkOutcome::NoAnswer)
+        TellGivenUp(job.Link(), "The calculator stopped answering. Check the cable and that the "
+                                "calculator is waiting to receive.");
 }
 
 struct OnePath {
