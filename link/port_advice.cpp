@@ -59,7 +59,7 @@ std::string LinkAdvice(const PortFindings& findings) {
 }
 
 double KilobyteProgramSeconds(const PortFindings& findings) {
-    const double bit = 4 * std::chrono::duration<double>(findings.callTime).count() +
+    const double bit = 6 * std::chrono::duration<double>(findings.callTime).count() +
                        2 * std::chrono::duration<double>(findings.reportLag).count();
     return kKilobyteProgramBytes * 8 * bit;
 }

@@ -29,8 +29,9 @@ constexpr PortFindings::Duration kSlowCall = std::chrono::microseconds(500);
 // One line of advice on what limits the link, with what to do; empty when nothing does.
 std::string LinkAdvice(const PortFindings& findings);
 
-// The least time a 1 KB program takes over such a port: every bit costs four line calls
-// (pull, reading of the answer, release, reading of its end) and twice the port's lateness.
+// The least time a 1 KB program takes over such a port: every bit costs six line calls (pull,
+// reading of the answer, release, reading of its end, each reading made twice) and twice the
+// port's lateness.
 double KilobyteProgramSeconds(const PortFindings& findings);
 
 // "under 0.01 ms", "0.10 ms", "1.5 ms", "16 ms"; "3.5 s", "40 s", "5 min".
