@@ -109,7 +109,7 @@ void VirtualLines::SetLinkLines(LinkLines lines) {
         std::lock_guard<std::mutex> hold(writesLock);
         writes.push_back(lines & 3);
     }
-    cable.WritePcLines(lines);
+    cable.WritePcLines(CarriedOut(lines & 3));
     if (writeCount.load() == stallWriteAt.load())
         Stall(std::chrono::microseconds(stallWriteFor.load()));
     if ((lines & 3) == 3)
@@ -132,6 +132,20 @@ bool VirtualLines::ReadLinkLines(LinkLines* lines) {
 
 void VirtualLines::TellStatusReadFailure(JobEvents& events) {
     events.Message(MessageKind::PortError, "There was an error calling GetCommModemStatus");
+}
+
+LinkLines VirtualLines::CarriedOut(LinkLines lines) {
+    if (rtsIgnored && !rtsAnotherWay && ((lines ^ carried) & kDtrOn) == 0)
+        lines = static_cast<LinkLines>((lines & ~kRtsOn) | (carried & kRtsOn));
+    carried = lines;
+    return lines;
+}
+
+bool VirtualLines::SwitchAnotherWay(Wire wire) {
+    if (!rtsIgnored || wire != Wire::RtsCts)
+        return false;
+    rtsAnotherWay = true;
+    return true;
 }
 
 void VirtualLines::Model(const AdapterModel& adapter) {

@@ -107,9 +107,16 @@ class VirtualLines : public LineSeam {
     // A USB serial adapter as a driver presents it (see AdapterModel).
     void Model(const AdapterModel& adapter);
 
+    // A driver that carries a switch of RTS out only together with one of DTR (reported of
+    // Windows' own CDC driver), until the link makes RTS go another way (SwitchAnotherWay).
+    // Set before the job runs.
+    void IgnoreRtsUnlessDtrChanges() { rtsIgnored = true; }
+    bool SwitchAnotherWay(Wire wire) override;
+
   private:
     using Clock = std::chrono::steady_clock;
 
+    LinkLines CarriedOut(LinkLines lines);
     void NapWhileUnchanged(LinkLines lines);
     LinkLines Reported(LinkLines lines);
     void TakeCallTime();
@@ -139,6 +146,9 @@ class VirtualLines : public LineSeam {
     Clock::time_point nextReport;
     LinkLines reported = 3;
     Clock::time_point unchangedSince;
+    bool rtsIgnored = false;
+    bool rtsAnotherWay = false;
+    LinkLines carried = kReleaseBoth; // the outputs as the driver last set them
 };
 
 // A busy PC as the tests hold it off: 20 to 50 ms now and then (one release in 8, one reading in

@@ -73,14 +73,18 @@ std::vector<Scenario> TurnaroundScenarios() {
 
 // Through a USB serial adapter as its driver presents it, the job's thread held off the
 // processor now and then: a 40-byte variable, or a 1,700-byte backup, against a calculator with
-// its own defaults that turns round `turnaround` after the PC's last byte of a packet.
+// its own defaults that turns round `turnaround` after the PC's last byte of a packet. With
+// `rtsIgnored`, the driver carries RTS out only with a change of DTR until the link switches it
+// another way.
 void ThroughAnAdapter(const AdapterModel& adapter, std::chrono::microseconds turnaround,
-                      bool backup) {
+                      bool backup, bool rtsIgnored = false) {
     Ti85Options options;
     options.link.turnaround = turnaround;
     SimulatedLink link(options, kSessionLimit);
     link.Pc().Lines().Model(adapter);
     link.Pc().Lines().SetStalls(BusyPc());
+    if (rtsIgnored)
+        link.Pc().Lines().IgnoreRtsUnlessDtrChanges();
     if (backup) {
         const std::vector<Bytes> chunks = {Pattern(1000, 1), Pattern(500, 2), Pattern(200, 3)};
         ExpectDelivered(link, {VariableFileOf({BackupEntry(chunks[0], chunks[1], chunks[2])})},
@@ -90,6 +94,7 @@ void ThroughAnAdapter(const AdapterModel& adapter, std::chrono::microseconds tur
         ExpectDelivered(link, {VariableFileOf({Entry("ADAPT", data)})}, {{data}});
     }
     EXPECT_GT(link.Pc().Lines().StallCount(), 0u);
+    EXPECT_EQ(link.Pc().ThePort().Watch().SwitchedAnotherWay(Wire::RtsCts), rtsIgnored);
 }
 
 // And the other way through such an adapter on a busy PC: the calculator sends two variables.
@@ -121,6 +126,12 @@ std::vector<Scenario> AdapterScenarios() {
                                  [=] { ThroughAnAdapter(*adapter, turn, false); }});
         scenarios.push_back({std::string("backup, ") + kLinuxCalls100us.name + calculator,
                              [=] { ThroughAnAdapter(kLinuxCalls100us, turn, true); }});
+        scenarios.push_back(
+            {"variable, RTS only with DTR, " + std::string(kWindowsReports1ms.name) + calculator,
+             [=] { ThroughAnAdapter(kWindowsReports1ms, turn, false, true); }});
+        scenarios.push_back(
+            {"backup, RTS only with DTR, " + std::string(kLinuxCalls100us.name) + calculator,
+             [=] { ThroughAnAdapter(kLinuxCalls100us, turn, true, true); }});
     }
     for (const AdapterModel* adapter : {&kWindowsReports1ms, &kWindowsReports16ms, &kLinuxCalls1ms})
         scenarios.push_back({std::string("received, ") + adapter->name,
