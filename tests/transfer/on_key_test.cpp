@@ -70,6 +70,10 @@ void PressOnAt(const OnKeyPoint& point, const AdapterModel* adapter = nullptr) {
     options.link.stopAtBit = point.bit;
     options.link.stopAfterFirstMove = point.afterFirstMove;
     options.link.stopKind = StopKind::OnKey;
+    // Held longer than the calculator's 100 ms: the cases share two processors, each polling, and
+    // a PC thread held off for the whole signal takes it for an acknowledgement it cannot tell
+    // apart, and pulls once more before it gives up.
+    options.link.onKeySignal = 400ms;
     SimulatedLink link(options, std::chrono::seconds(adapter ? 100 : 20));
     if (adapter)
         link.Pc().Lines().Model(*adapter);
