@@ -6,6 +6,7 @@
 #include "protocol/packet_receive.h"
 #include "tests/support/calculator_thread.h"
 #include "tests/support/recorded_variables.h"
+#include "tests/support/same_variables.h"
 #include "transfer/batch_receiver.h"
 
 #include <gtest/gtest.h>
@@ -260,15 +261,6 @@ ReceivedVariable ToSend(const Bytes& header, std::vector<Bytes> chunks) {
     return ReceivedVariable{PayloadOf(header), std::move(chunks), false, ""};
 }
 
-void ExpectSameVariables(const std::vector<ReceivedEntry>& got,
-                         const std::vector<ReceivedVariable>& sent) {
-    ASSERT_EQ(got.size(), sent.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].header, sent[i].header) << i;
-        EXPECT_EQ(got[i].chunks, sent[i].chunks) << i;
-    }
-}
-
 std::string CommandsOf(const std::vector<PacketRecord>& packets) {
     std::string text;
     for (const PacketRecord& packet : packets)
@@ -341,7 +333,7 @@ TEST_F(ReceivingTest, ABackupOnceTheLinkIsIdleEndsWithoutEot) {
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(result.end, ReceiveEnd::Completed);
-    ExpectSameVariables(received.entries, {backup});
+    ExpectSameVariables<ReceivedVariable>(received.entries, {backup});
     EXPECT_EQ(CommandsOf(ti85.Packets()),
               " TI:6 PC:86 PC:9 TI:86 TI:21 PC:86 TI:21 PC:86 TI:21 PC:86");
     EXPECT_EQ(Ui().variableNames, (std::vector<std::string>{"Chunk1", "Chunk2", "Chunk3"}));
@@ -370,7 +362,7 @@ TEST_F(ReceivingTest, AfterASkipTheBatchGoesOnAndCancelEndsItWithTheExit) {
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(result.end, ReceiveEnd::Exited);
     EXPECT_EQ(link.Outcome(), LinkOutcome::Running);
-    ExpectSameVariables(received.entries, {kThreeVariables[1]});
+    ExpectSameVariables<ReceivedVariable>(received.entries, {kThreeVariables[1]});
     EXPECT_EQ(ti85.Delivered(), std::vector<std::size_t>{1});
     const std::string skipped = " TI:6 PC:86 PC:54 TI:86";
     std::vector<PacketRecord> packets = ti85.Packets();
@@ -393,7 +385,7 @@ TEST_F(ReceivingTest, APacketWithABadChecksumComesAgainAfterTheErr) {
     EXPECT_EQ(ti85.Failure(), "");
     EXPECT_EQ(result.end, ReceiveEnd::Completed);
     EXPECT_EQ(result.rejectedPackets, 2u);
-    ExpectSameVariables(received.entries, {kThreeVariables[0]});
+    ExpectSameVariables<ReceivedVariable>(received.entries, {kThreeVariables[0]});
     std::vector<PacketRecord> packets = ti85.Packets();
     EXPECT_EQ(CommandsOf(packets),
               " TI:6 PC:90 TI:6 PC:86 PC:9 TI:86 TI:21 PC:90 TI:21 PC:86 TI:146 PC:86");
@@ -424,7 +416,8 @@ TEST_F(ReceivingTest, ACablePulledMidBatchKeepsTheVariablesThatCameWhole) {
     ASSERT_TRUE(ti85.WaitUntilDone(Soon()));
     EXPECT_EQ(ti85.Failure(), "unplugged");
     EXPECT_EQ(result.variables, 2u);
-    ExpectSameVariables(received.entries, {kThreeVariables[0], kThreeVariables[1]});
+    ExpectSameVariables<ReceivedVariable>(received.entries,
+                                          {kThreeVariables[0], kThreeVariables[1]});
     EXPECT_EQ(ti85.Delivered(), (std::vector<std::size_t>{0, 1}));
     ASSERT_EQ(Ui().messages.size(), 1u);
     const std::string& message = Ui().messages[0];

@@ -2,6 +2,7 @@
 
 #include "protocol/packet.h"
 #include "tests/support/recorded_variables.h"
+#include "tests/support/same_variables.h"
 #include "tests/transfer/sample_files.h"
 #include "tests/transfer/simulated_link.h"
 #include "transfer/after_exchange.h"
@@ -356,11 +357,6 @@ TEST(FileSender, AReceivedFileSentBackArrivesByteForByte) {
         if (!backup)
             SendEndOfTransmission(to.Link());
         ASSERT_TRUE(to.WaitUntilDone());
-        std::vector<ReceivedVariable> arrived = to.Calculator().Variables();
-        ASSERT_EQ(arrived.size(), batch.size());
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            EXPECT_EQ(arrived[i].header, batch[i].header) << i;
-            EXPECT_EQ(arrived[i].chunks, batch[i].chunks) << i;
-        }
+        ExpectSameVariables(to.Calculator().Variables(), batch);
     }
 }

@@ -3,6 +3,7 @@
 #include "transfer/variable_file.h"
 #include "transfer/variable_file_writer.h"
 
+#include "tests/support/same_variables.h"
 #include "tests/support/temporary_folder.h"
 #include "tests/transfer/sample_files.h"
 
@@ -78,15 +79,6 @@ std::vector<ReceivedEntry> ReadBack(const Bytes& image) {
         &entries);
     return entries;
 }
-
-void ExpectSameEntries(const std::vector<ReceivedEntry>& found,
-                       const std::vector<ReceivedEntry>& expected) {
-    ASSERT_EQ(found.size(), expected.size());
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        EXPECT_EQ(found[i].header, expected[i].header) << i;
-        EXPECT_EQ(found[i].chunks, expected[i].chunks) << i;
-    }
-}
 } // namespace
 
 TEST(ReceivedFile, OneVariableIsWrittenByteForByteWithItsChecksum) {
@@ -99,7 +91,7 @@ TEST(ReceivedFile, OneVariableIsWrittenByteForByteWithItsChecksum) {
                              {0x08, 0x08}}); // 91 + 1965 = 0x0808
     Bytes image = Built({Variable(kHeaderA, data)});
     EXPECT_EQ(image, expected);
-    ExpectSameEntries(ReadBack(image), {Variable(kHeaderA, data)});
+    ExpectSameVariables<ReceivedEntry>(ReadBack(image), {Variable(kHeaderA, data)});
 }
 
 TEST(ReceivedFile, SeveralVariablesFollowEachOtherInOneDataSection) {
@@ -117,7 +109,7 @@ TEST(ReceivedFile, SeveralVariablesFollowEachOtherInOneDataSection) {
                              section,
                              {static_cast<std::uint8_t>(sum & 0xFF),
                               static_cast<std::uint8_t>(sum >> 8 & 0xFF)}}));
-    ExpectSameEntries(ReadBack(image), entries);
+    ExpectSameVariables(ReadBack(image), entries);
 }
 
 // Its 300 bytes of 0xFF carry the sum past 65535: only the low 16 bits are stored.
@@ -133,7 +125,7 @@ TEST(ReceivedFile, ABackupCarriesItsThreeChunksBehindItsHeader) {
                              {0xF5, 0x2B}});
     Bytes image = Built({backup});
     EXPECT_EQ(image, expected);
-    ExpectSameEntries(ReadBack(image), {backup});
+    ExpectSameVariables<ReceivedEntry>(ReadBack(image), {backup});
 }
 
 TEST(ReceivedFile, WhatItsLengthsCannotSayIsRefusedAndNothingIsBuilt) {
